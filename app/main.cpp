@@ -1,0 +1,56 @@
+// Start-up: options, the engine, the first picture, the first viewer window.
+#include "app/file_system.h"
+#include "app/mdlTamsel.h"
+#include "app/settings_store.h"
+#include "app/startup_rules.h"
+#include "engine/frmBackground.h"
+#include "engine/loading.h"
+#include "version.h"
+#include "windows/frmNormal.h"
+
+namespace tamsel {
+namespace {
+
+// Errors raised while loading are not fatal at start-up: the viewer opens empty.
+bool LoadIgnoringErrors(const std::wstring& name, bool blnErrMsgbox) {
+    try {
+        return frmBackground.PictureLoadRun(name, blnErrMsgbox);
+    } catch (...) {
+        return false;
+    }
+}
+
+}  // namespace
+
+void Main(const std::wstring& commandLine) {
+    RegistrySettingsStore store;
+    LoadSettings(store, VariantConversions(), ProgramFolder(), TAMSEL_VERSION_MINOR, Settings, SharedValues);
+
+    frmBackground.Load();
+
+    // Made on every start: a clipboard picture is taken into the engine whatever the command line says.
+    const bool clipboardPicture = ClipboardHasPicture();
+
+    FileSystem& fs = PlatformFileSystem();
+    if (!(AsksForClipboard(commandLine) && clipboardPicture)) {
+        if (fs.FileExists(commandLine)) {
+            CurrentFileName = fs.GetFilePath(commandLine).value_or(commandLine);
+            if (!LoadIgnoringErrors(CurrentFileName, true)) CurrentFileName.clear();
+        } else if (fs.FileExists(Settings.DefaultPictureName) && Settings.DefaultPicture) {
+            CurrentFileName = Settings.DefaultPictureName;
+            if (!LoadIgnoringErrors(CurrentFileName, false)) CurrentFileName.clear();
+        } else {
+            CurrentFileName.clear();
+        }
+    }
+
+    switch (FirstWindowFor(Settings.RunState, Settings.LastForm)) {
+    case FirstWindow::Framed:
+    case FirstWindow::Borderless:  // the borderless window arrives later; the framed one stands in
+        frmNormal.Show();
+        frmNormal.AttachFrameSize();
+        break;
+    }
+}
+
+}  // namespace tamsel

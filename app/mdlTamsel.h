@@ -1,0 +1,42 @@
+#pragma once
+// The application core's shared module: the options record, the shared values
+// of the run, start-up and the settings store.
+#include <string>
+
+#include "app/settings_record.h"
+
+namespace forms {
+class PictureBox;
+}
+
+namespace tamsel {
+
+extern SettingsRecord Settings;
+extern RunValues SharedValues;
+
+// The shared values under the names every subsystem uses.
+inline std::wstring& CurrentFileName = SharedValues.CurrentFileName;
+inline int16_t& CurrentViewSize = SharedValues.CurrentViewSize;
+inline int32_t& WindowPointX = SharedValues.WindowPointX;
+inline int32_t& WindowPointY = SharedValues.WindowPointY;
+inline int32_t& LastWindowLeft = SharedValues.LastWindowLeft;
+inline int32_t& LastWindowTop = SharedValues.LastWindowTop;
+inline int32_t& LastWindowWidth = SharedValues.LastWindowWidth;
+inline int32_t& LastWindowHeight = SharedValues.LastWindowHeight;
+inline VBBool& ResizeCancel = SharedValues.ResizeCancel;
+
+// The program's folder, without a trailing separator.
+std::wstring ProgramFolder();
+
+// Start-up with the raw command-line text after the program's name.
+void Main(const std::wstring& commandLine);
+
+// Unloads the engine form, then writes every option; only when the last
+// viewer window closes for good.
+void SaveSettings();
+
+// Shows the engine's current picture in a viewer's picture box: the loaded
+// picture at 100 %, the rendered copy at any other size.
+void SetViewPicture(forms::PictureBox& box);
+
+}  // namespace tamsel

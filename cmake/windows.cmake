@@ -1,0 +1,50 @@
+# The Windows deliverables and their tests (win64 runs them under Wine).
+enable_language(RC)
+add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+set(TAMSEL_WARNINGS -Wall -Wextra -Wno-cast-function-type)
+
+add_library(tamsel_forms STATIC
+  forms/form.cpp
+  forms/controls.cpp
+  forms/dialogs.cpp
+  forms/picture.cpp
+  forms/screen.cpp
+)
+target_link_libraries(tamsel_forms PUBLIC tamsel_core comdlg32 ole32 oleaut32 uuid gdi32 user32)
+target_compile_options(tamsel_forms PRIVATE ${TAMSEL_WARNINGS})
+
+# Everything of the program but its entry point, so tests drive the real code.
+add_library(tamsel_app STATIC
+  app/settings.cpp
+  app/settings_store.cpp
+  app/file_system_win.cpp
+  app/window_procs.cpp
+  app/main.cpp
+  engine/frmBackground.cpp
+  engine/loading.cpp
+  engine/picture_services.cpp
+  engine/susie_plugin.cpp
+  windows/frmNormal.cpp
+)
+target_link_libraries(tamsel_app PUBLIC tamsel_forms advapi32)
+target_compile_options(tamsel_app PRIVATE ${TAMSEL_WARNINGS})
+
+add_executable(Tamsel2 WIN32 app/winmain.cpp resources/Tamsel2.rc)
+target_link_libraries(Tamsel2 PRIVATE tamsel_app)
+target_link_options(Tamsel2 PRIVATE -municode)
+set_source_files_properties(resources/Tamsel2.rc PROPERTIES
+  OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/resources/Tamsel2.ico")
+target_include_directories(Tamsel2 PRIVATE ${CMAKE_SOURCE_DIR}/resources)
+
+# The default picture is installed next to the program.
+add_custom_command(TARGET Tamsel2 POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${CMAKE_SOURCE_DIR}/resources/ts2image.JPG $<TARGET_FILE_DIR:Tamsel2>/ts2image.JPG)
+
+option(TAMSEL_TESTS "Build the tests" ON)
+if(TAMSEL_TESTS)
+  set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  add_subdirectory(tests/win)
+endif()

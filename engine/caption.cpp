@@ -1,0 +1,44 @@
+#include "engine/caption.h"
+
+#include "app/settings_record.h"
+
+namespace tamsel {
+
+std::wstring GetFileName(const std::wstring& path) {
+    size_t sep = path.find_last_of(L"\\/");
+    return sep == std::wstring::npos ? path : path.substr(sep + 1);
+}
+
+std::wstring FileTitleOf(FileSystem& fs, const std::wstring& path) {
+    if (!fs.FileExists(path)) return L"";
+    const std::wstring s = path + L"\\";
+    std::wstring t;
+    // Characters before the fourth are the drive, as in C:\.
+    size_t pos = s.size() > 3 ? s.find(L'\\', 3) : std::wstring::npos;
+    while (pos != std::wstring::npos) {
+        auto d = fs.Dir(s.substr(0, pos));
+        if (!d || d->empty()) return L"";
+        t += L"\\" + *d;
+        pos = s.find(L'\\', pos + 1);
+    }
+    t = s.substr(0, 2) + t;
+    return fs.FileExists(t) ? t : L"";
+}
+
+std::wstring MakeCaption(FileSystem& fs, const std::wstring& currentFileName, int16_t currentViewSize) {
+    std::wstring text;
+    if (currentFileName.empty()) {
+        text = kAppName;
+    } else if (currentFileName == kClipboardMarker) {
+        text = std::wstring(L"未保存の画像 - ") + kAppName;
+    } else if (auto full = fs.GetFilePath(currentFileName)) {
+        text = GetFileName(FileTitleOf(fs, *full)) + L" - " + kAppName;
+    } else {
+        // The file is gone since it was loaded: still name what is shown.
+        text = GetFileName(currentFileName) + L" - " + kAppName;
+    }
+    if (currentViewSize != 100) text += L" (" + std::to_wstring(currentViewSize) + L"%)";
+    return text;
+}
+
+}  // namespace tamsel

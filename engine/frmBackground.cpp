@@ -1,0 +1,67 @@
+#include "engine/frmBackground.h"
+
+#include "app/mdlTamsel.h"
+#include "engine/open_filter.h"
+#include "engine/picture_services.h"
+
+namespace tamsel {
+
+FrmBackground frmBackground;
+
+void FrmBackground::InitializeComponent() {
+    picLoad.AutoSize = true;
+    picLoad.AutoRedraw = true;
+    picLoad.Create(*this, 0, 0, 1500, 1500);
+    picBlt.AutoRedraw = true;
+    picBlt.Create(*this, 0, 0, 1500, 1500);
+}
+
+void FrmBackground::Form_Load() {
+    SusiePlugin.ProgressValueChange = [this] { SusiePlugin_ProgressValueChange(); };
+    SusiePlugin.Start();
+    CommonDialog.Filter = BuildOpenFilter(SusiePlugin.AllPicturesFilter());
+    CommonDialog.FilterIndex = 2;
+    CommonDialog.Flags = 0x1000;  // the chosen file must exist
+    CommonDialog.CancelError = true;
+}
+
+void FrmBackground::Form_Unload(int& cancel) {
+    (void)cancel;
+    SusiePlugin.ProgressValueChange = nullptr;
+    mlblProgress = nullptr;
+}
+
+bool FrmBackground::PictureLoadRun(const std::wstring& strFileName, bool blnErrMsgbox) {
+    forms::Picture picture;
+    bool loaded = SUCCEEDED(LoadPicture(strFileName, picture)) && picLoad.SetPicture(picture);
+    if (!loaded) {
+        forms::Picture fromHost;
+        // S_FALSE: the host refused the request and returned no picture.
+        loaded = SusiePlugin.LoadSusiePicture(strFileName, fromHost) == S_OK && !fromHost.Empty() &&
+                 picLoad.SetPicture(fromHost);
+    }
+    if (!loaded) {
+        if (blnErrMsgbox) forms::MsgBox(L"画像ファイルを開くことが出来ませんでした！", 48, L"未対応フォーマット");
+        return false;
+    }
+    CurrentFileName = strFileName;
+    return true;
+}
+
+void FrmBackground::PictureLoad(forms::Label* lblProgress) {
+    mlblProgress = lblProgress;
+    if (CommonDialog.ShowOpen() != forms::DialogResult::Ok) {
+        mlblProgress = nullptr;
+        return;
+    }
+    PictureLoadRun(CommonDialog.FileName, true);
+    mlblProgress = nullptr;
+}
+
+void FrmBackground::SusiePlugin_ProgressValueChange() {
+    if (!mlblProgress) return;
+    mlblProgress->SetCaption(LoadProgressCaption(SusiePlugin.ProgressValue(), SusiePlugin.ProgressMax()));
+    forms::DoEvents();
+}
+
+}  // namespace tamsel

@@ -1,0 +1,42 @@
+#pragma once
+// The hidden engine form: owns the loaded picture (picLoad), the picture at
+// the view size (picBlt), the open and save dialogs and the plug-in host.
+#include <cstdint>
+#include <string>
+
+#include "engine/susie_plugin.h"
+#include "forms/controls.h"
+#include "forms/dialogs.h"
+#include "forms/form.h"
+
+namespace tamsel {
+
+class FrmBackground : public forms::Form {
+public:
+    forms::CommonDialog CommonDialog;
+    forms::CommonDialog cdlgSaveAs;
+    forms::PictureBox picLoad;
+    forms::PictureBox picBlt;
+    SusiePluginHost SusiePlugin;
+
+    // Open dialog, then load the chosen file, reporting plug-in progress on the label.
+    void PictureLoad(forms::Label* lblProgress);
+    // Loads the file into picLoad; True on success. A failure keeps the old
+    // picture and, with blnErrMsgbox, is reported in a message box.
+    bool PictureLoadRun(const std::wstring& strFileName, bool blnErrMsgbox);
+    void SusiePlugin_ProgressValueChange();
+
+    forms::Label* ProgressLabel() const { return mlblProgress; }
+
+protected:
+    void InitializeComponent() override;
+    void Form_Load() override;
+    void Form_Unload(int& cancel) override;
+
+private:
+    forms::Label* mlblProgress = nullptr;
+};
+
+extern FrmBackground frmBackground;
+
+}  // namespace tamsel

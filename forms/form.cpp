@@ -1,0 +1,264 @@
+#include "forms/form.h"
+
+#include "forms/controls.h"
+#include "forms/screen.h"
+
+namespace forms {
+namespace {
+
+constexpr wchar_t kFormClass[] = L"TamselForm";
+int gLoadedForms = 0;
+
+void RegisterFormClass() {
+    static bool done = false;
+    if (done) return;
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = DefWindowProcW;  // replaced per window by StaticProc
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
+    wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    wc.lpszClassName = kFormClass;
+    RegisterClassExW(&wc);
+    done = true;
+}
+
+Form* FormOf(HWND h) { return h ? reinterpret_cast<Form*>(GetWindowLongPtrW(h, GWLP_USERDATA)) : nullptr; }
+
+int ShiftState() {
+    int s = 0;
+    if (GetKeyState(VK_SHIFT) < 0) s |= vbShiftMask;
+    if (GetKeyState(VK_CONTROL) < 0) s |= vbCtrlMask;
+    if (GetKeyState(VK_MENU) < 0) s |= vbAltMask;
+    return s;
+}
+
+// A modal form disables every other visible form of the thread while it is shown.
+struct DisabledOthers {
+    HWND self;
+    std::vector<HWND> disabled;
+};
+
+BOOL CALLBACK DisableOther(HWND h, LPARAM lp) {
+    auto* o = reinterpret_cast<DisabledOthers*>(lp);
+    if (h != o->self && FormOf(h) && IsWindowVisible(h) && IsWindowEnabled(h)) {
+        EnableWindow(h, FALSE);
+        o->disabled.push_back(h);
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+Form::Form() = default;
+
+Form::~Form() {
+    if (hwnd_) {
+        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+        DestroyWindow(hwnd_);
+        --gLoadedForms;
+    }
+}
+
+void Form::Load() {
+    if (hwnd_) return;
+    RegisterFormClass();
+    HWND h = CreateWindowExW(WindowExStyle(), kFormClass, L"", WindowStyle(), CW_USEDEFAULT, CW_USEDEFAULT,
+                             CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (!h) return;
+    hwnd_ = h;
+    SetWindowLongPtrW(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrW(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Form::StaticProc));
+    ++gLoadedForms;
+    controls_.clear();
+    InitializeComponent();
+    Form_Load();
+}
+
+void Form::Show(int modal) {
+    Load();
+    if (!hwnd_) return;
+    ShowWindow(hwnd_, SW_SHOW);
+    UpdateWindow(hwnd_);
+    if (modal != vbModal) return;
+
+    // Every other visible form waits until this one is done.
+    DisabledOthers others{hwnd_, {}};
+    EnumThreadWindows(GetCurrentThreadId(), &DisableOther, reinterpret_cast<LPARAM>(&others));
+    MSG msg;
+    while (hwnd_ && IsWindowVisible(hwnd_)) {
+        BOOL r = GetMessageW(&msg, nullptr, 0, 0);
+        if (r <= 0) {
+            if (r == 0) PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        DispatchOne(msg);
+    }
+    for (HWND h : others.disabled)
+        if (IsWindow(h)) EnableWindow(h, TRUE);
+}
+
+void Form::Hide() {
+    if (hwnd_) ShowWindow(hwnd_, SW_HIDE);
+}
+
+bool Form::Unload() {
+    if (!hwnd_) return true;
+    int cancel = 0;
+    Form_Unload(cancel);
+    if (cancel) return false;
+    if (!hwnd_) return true;  // the handler unloaded us itself
+    for (Control* c : controls_) c->Release();
+    controls_.clear();
+    HWND h = hwnd_;
+    hwnd_ = nullptr;
+    SetWindowLongPtrW(h, GWLP_USERDATA, 0);
+    DestroyWindow(h);
+    --gLoadedForms;
+    PostMessageW(nullptr, WM_NULL, 0, 0);  // wake the loop so it sees the count
+    return true;
+}
+
+std::wstring Form::Caption() const {
+    if (!hwnd_) return L"";
+    int n = GetWindowTextLengthW(hwnd_);
+    std::wstring s(n + 1, L'\0');
+    s.resize(GetWindowTextW(hwnd_, s.data(), n + 1));
+    return s;
+}
+
+void Form::SetCaption(const std::wstring& text) {
+    if (hwnd_) SetWindowTextW(hwnd_, text.c_str());
+}
+
+bool Form::Visible() const { return hwnd_ && IsWindowVisible(hwnd_); }
+
+RECT Form::WindowRect() const {
+    RECT r{};
+    if (!hwnd_) return r;
+    WINDOWPLACEMENT wp{};
+    wp.length = sizeof wp;
+    // The normal rectangle also while minimised, as the form reports it.
+    if (IsIconic(hwnd_) && GetWindowPlacement(hwnd_, &wp)) return wp.rcNormalPosition;
+    GetWindowRect(hwnd_, &r);
+    return r;
+}
+
+int Form::Left() const { return PixelsToTwipsX(WindowRect().left); }
+int Form::Top() const { return PixelsToTwipsY(WindowRect().top); }
+int Form::Width() const {
+    RECT r = WindowRect();
+    return PixelsToTwipsX(r.right - r.left);
+}
+int Form::Height() const {
+    RECT r = WindowRect();
+    return PixelsToTwipsY(r.bottom - r.top);
+}
+
+void Form::Move(int left, int top, int width, int height) {
+    if (!hwnd_) return;
+    RECT r = WindowRect();
+    int w = width < 0 ? r.right - r.left : TwipsToPixelsX(width);
+    int h = height < 0 ? r.bottom - r.top : TwipsToPixelsY(height);
+    SetWindowPos(hwnd_, nullptr, TwipsToPixelsX(left), TwipsToPixelsY(top), w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+int Form::ScaleWidth() const {
+    RECT r{};
+    if (hwnd_) GetClientRect(hwnd_, &r);
+    return PixelsToTwipsX(r.right);
+}
+int Form::ScaleHeight() const {
+    RECT r{};
+    if (hwnd_) GetClientRect(hwnd_, &r);
+    return PixelsToTwipsY(r.bottom);
+}
+
+int Form::WindowState() const {
+    if (!hwnd_) return vbNormal;
+    if (IsIconic(hwnd_)) return vbMinimized;
+    if (IsZoomed(hwnd_)) return vbMaximized;
+    return vbNormal;
+}
+
+void Form::SetWindowState(int state) {
+    if (!hwnd_) return;
+    int cmd = state == vbMinimized ? SW_MINIMIZE : state == vbMaximized ? SW_MAXIMIZE : SW_RESTORE;
+    ShowWindow(hwnd_, IsWindowVisible(hwnd_) ? cmd : (state == vbNormal ? SW_HIDE : cmd));
+}
+
+bool Form::PreviewKey(const MSG& msg) {
+    if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return false;
+    if (!KeyPreview && msg.hwnd != hwnd_) return false;
+    int key = static_cast<int>(msg.wParam);
+    Form_KeyDown(key, ShiftState());
+    return key == 0;  // the handler took the key
+}
+
+LRESULT Form::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_CLOSE:
+        Unload();
+        return 0;
+    case WM_SIZE:
+        Form_Resize();
+        return 0;
+    default:
+        return DefaultProc(msg, wp, lp);
+    }
+}
+
+LRESULT CALLBACK Form::StaticProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    Form* f = FormOf(h);
+    if (!f) return DefWindowProcW(h, msg, wp, lp);
+    return f->WndProc(msg, wp, lp);
+}
+
+int LoadedFormCount() { return gLoadedForms; }
+
+void DispatchOne(MSG& msg) {
+    if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) {
+        HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+        if (Form* f = FormOf(root); f && f->PreviewKey(msg)) return;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+}
+
+void RunMessageLoop() {
+    MSG msg;
+    while (LoadedFormCount() > 0) {
+        BOOL r = GetMessageW(&msg, nullptr, 0, 0);
+        if (r <= 0) break;
+        DispatchOne(msg);
+    }
+}
+
+void DoEvents() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        DispatchOne(msg);
+    }
+}
+
+HFONT UIFont() {
+    static HFONT font = [] {
+        LOGFONTW lf{};
+        HDC dc = GetDC(nullptr);
+        lf.lfHeight = -MulDiv(9, GetDeviceCaps(dc, LOGPIXELSY), 72);
+        ReleaseDC(nullptr, dc);
+        lf.lfWeight = FW_NORMAL;
+        lf.lfCharSet = SHIFTJIS_CHARSET;
+        wcscpy(lf.lfFaceName, L"MS UI Gothic");
+        return CreateFontIndirectW(&lf);
+    }();
+    return font;
+}
+
+}  // namespace forms

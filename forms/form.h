@@ -1,0 +1,88 @@
+#pragma once
+// Forms: top-level windows with a load/unload life, geometry in twips and
+// overridable event handlers named as the program names them.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace forms {
+
+class Control;
+
+enum WindowStates { vbNormal = 0, vbMinimized = 1, vbMaximized = 2 };
+enum ShowModes { vbModeless = 0, vbModal = 1 };
+// Shift argument of key events.
+enum ShiftMasks { vbShiftMask = 1, vbCtrlMask = 2, vbAltMask = 4 };
+
+class Form {
+public:
+    Form();
+    virtual ~Form();
+    Form(const Form&) = delete;
+    Form& operator=(const Form&) = delete;
+
+    // Creates the window (hidden) and its controls, then runs Form_Load; once per load.
+    void Load();
+    bool IsLoaded() const { return hwnd_ != nullptr; }
+    // Loads when needed; a modal show returns when the form is hidden or unloaded.
+    void Show(int modal = vbModeless);
+    void Hide();
+    // Form_Unload may cancel; otherwise the window and its controls go.
+    // Returns false when cancelled.
+    bool Unload();
+
+    HWND hWnd() const { return hwnd_; }
+    std::wstring Caption() const;
+    void SetCaption(const std::wstring& text);
+    bool Visible() const;
+
+    // Outer rectangle, twips.
+    int Left() const;
+    int Top() const;
+    int Width() const;
+    int Height() const;
+    void Move(int left, int top, int width = -1, int height = -1);
+    // Client area, twips.
+    int ScaleWidth() const;
+    int ScaleHeight() const;
+    int WindowState() const;
+    void SetWindowState(int state);
+
+    bool KeyPreview = false;
+
+    void AddControl(Control* c) { controls_.push_back(c); }
+    // Key events routed by the message pump (key preview), then to the focused control.
+    bool PreviewKey(const MSG& msg);
+
+protected:
+    virtual void InitializeComponent() {}
+    virtual void Form_Load() {}
+    virtual void Form_Unload(int& cancel) { (void)cancel; }
+    virtual void Form_Resize() {}
+    virtual void Form_KeyDown(int& keyCode, int shift) { (void)keyCode; (void)shift; }
+    virtual DWORD WindowStyle() const { return WS_OVERLAPPEDWINDOW; }
+    virtual DWORD WindowExStyle() const { return 0; }
+    virtual LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT DefaultProc(UINT msg, WPARAM wp, LPARAM lp) { return DefWindowProcW(hwnd_, msg, wp, lp); }
+
+private:
+    static LRESULT CALLBACK StaticProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
+    RECT WindowRect() const;
+    HWND hwnd_ = nullptr;
+    std::vector<Control*> controls_;
+};
+
+// How many forms are loaded; the program ends when none is.
+int LoadedFormCount();
+// Runs the event loop until no form is loaded.
+void RunMessageLoop();
+// Processes the pending window events and returns.
+void DoEvents();
+// Routes one message (key preview, dialog keys) and dispatches it.
+void DispatchOne(MSG& msg);
+
+// The program's UI font (Japanese), shared by every control.
+HFONT UIFont();
+
+}  // namespace forms

@@ -1,0 +1,20 @@
+#include "forms/screen.h"
+
+#include <windows.h>
+
+namespace forms {
+namespace {
+int Dpi(int index) {
+    HDC dc = GetDC(nullptr);
+    int dpi = GetDeviceCaps(dc, index);
+    ReleaseDC(nullptr, dc);
+    return dpi > 0 ? dpi : 96;
+}
+}  // namespace
+
+int Screen::TwipsPerPixelX() { return 1440 / Dpi(LOGPIXELSX); }
+int Screen::TwipsPerPixelY() { return 1440 / Dpi(LOGPIXELSY); }
+int Screen::Width() { return GetSystemMetrics(SM_CXSCREEN) * TwipsPerPixelX(); }
+int Screen::Height() { return GetSystemMetrics(SM_CYSCREEN) * TwipsPerPixelY(); }
+
+}  // namespace forms

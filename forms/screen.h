@@ -1,0 +1,18 @@
+#pragma once
+// The screen in twips (1/1440 inch) and the conversions to pixels.
+namespace forms {
+
+struct Screen {
+    static int TwipsPerPixelX();  // 1440 / horizontal dots per inch: 15 at 96 dpi
+    static int TwipsPerPixelY();
+    static int Width();   // twips
+    static int Height();  // twips
+};
+
+inline int PixelsToTwipsX(int px) { return px * Screen::TwipsPerPixelX(); }
+inline int PixelsToTwipsY(int px) { return px * Screen::TwipsPerPixelY(); }
+// Integer divisions of sizes truncate.
+inline int TwipsToPixelsX(int twips) { return twips / Screen::TwipsPerPixelX(); }
+inline int TwipsToPixelsY(int twips) { return twips / Screen::TwipsPerPixelY(); }
+
+}  // namespace forms

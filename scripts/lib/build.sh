@@ -1,0 +1,17 @@
+# Sourced by the scripts: configure and build each target once per folder.
+# Compilers speak the build log's language, not the program's.
+cmake() { LANG=C.UTF-8 command cmake "$@"; }
+build_win64() {
+  cmake -S "$TS_ROOT" -B "$TS_BUILD/win64" -DCMAKE_TOOLCHAIN_FILE="$TS_ROOT/cmake/mingw-x86_64.cmake" \
+    -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+  cmake --build "$TS_BUILD/win64" -j"$(nproc)"
+}
+build_win32() {
+  cmake -S "$TS_ROOT" -B "$TS_BUILD/win32" -DCMAKE_TOOLCHAIN_FILE="$TS_ROOT/cmake/mingw-i686.cmake" \
+    -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$TS_BUILD/win32" -j"$(nproc)"
+}
+build_native() {
+  cmake -S "$TS_ROOT" -B "$TS_BUILD/native" -DCMAKE_BUILD_TYPE=Debug >/dev/null
+  cmake --build "$TS_BUILD/native" -j"$(nproc)"
+}

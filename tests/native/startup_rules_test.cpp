@@ -1,0 +1,35 @@
+#include <gtest/gtest.h>
+
+#include "app/startup_rules.h"
+
+using namespace tamsel;
+
+TEST(StartupRules, CommandTailIsTheRawTextAfterTheProgramName) {
+    EXPECT_EQ(CommandTail(L"Tamsel2.exe"), L"");
+    EXPECT_EQ(CommandTail(L"Tamsel2.exe   "), L"");
+    EXPECT_EQ(CommandTail(L"C:\\p\\Tamsel2.exe C:\\a b.jpg"), L"C:\\a b.jpg");
+    EXPECT_EQ(CommandTail(L"\"C:\\Program Files\\Tamsel2.exe\" \"C:\\a b.jpg\""), L"\"C:\\a b.jpg\"");
+    EXPECT_EQ(CommandTail(L"\"C:\\Program Files\\Tamsel2.exe\"x.bmp"), L"x.bmp");
+    EXPECT_EQ(CommandTail(L"Tamsel2.exe \t two  blanks  kept "), L"two  blanks  kept ");
+    EXPECT_EQ(CommandTail(L"\"unterminated quote"), L"");
+    EXPECT_EQ(CommandTail(L""), L"");
+}
+
+TEST(StartupRules, ClipboardSwitchIsFoundAnywhereAndCaseSensitively) {
+    EXPECT_TRUE(AsksForClipboard(L"?clipboard"));
+    EXPECT_TRUE(AsksForClipboard(L"C:\\x.jpg ?clipboard"));
+    EXPECT_FALSE(AsksForClipboard(L"?Clipboard"));
+    EXPECT_FALSE(AsksForClipboard(L"clipboard"));
+}
+
+TEST(StartupRules, FirstWindowFollowsTheDecisionTableAndFallsBackToTheFramedWindow) {
+    EXPECT_EQ(FirstWindowFor(-1, 0), FirstWindow::Framed);
+    EXPECT_EQ(FirstWindowFor(-1, 1), FirstWindow::Borderless);
+    EXPECT_EQ(FirstWindowFor(0, 0), FirstWindow::Framed);
+    EXPECT_EQ(FirstWindowFor(0, 1), FirstWindow::Framed);
+    EXPECT_EQ(FirstWindowFor(1, 0), FirstWindow::Borderless);
+    EXPECT_EQ(FirstWindowFor(1, 1), FirstWindow::Borderless);
+    EXPECT_EQ(FirstWindowFor(7, 1), FirstWindow::Framed);
+    EXPECT_EQ(FirstWindowFor(-1, 5), FirstWindow::Framed);
+    EXPECT_EQ(FirstWindowFor(-2, 1), FirstWindow::Framed);
+}

@@ -1,0 +1,164 @@
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "app/mdlTamsel.h"
+#include "app/settings_store.h"
+#include "engine/frmBackground.h"
+#include "windows/frmNormal.h"
+
+namespace testing_support {
+
+std::wstring DataPath(const std::wstring& name) { return tamsel::ProgramFolder() + L"\\testdata\\" + name; }
+
+std::vector<uint8_t> ReadBytes(const std::wstring& path) {
+    std::vector<uint8_t> out;
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return out;
+    LARGE_INTEGER size{};
+    GetFileSizeEx(f, &size);
+    out.resize(static_cast<size_t>(size.QuadPart));
+    DWORD read = 0;
+    if (!out.empty()) ReadFile(f, out.data(), static_cast<DWORD>(out.size()), &read, nullptr);
+    CloseHandle(f);
+    out.resize(read);
+    return out;
+}
+
+void WriteBytes(const std::wstring& path, const std::vector<uint8_t>& bytes) {
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE) << "cannot write test file";
+    DWORD wrote = 0;
+    if (!bytes.empty()) WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &wrote, nullptr);
+    CloseHandle(f);
+}
+
+namespace {
+void RemoveTree(const std::wstring& dir) {
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = fd.cFileName;
+            if (name == L"." || name == L"..") continue;
+            std::wstring full = dir + L"\\" + name;
+            SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(full);
+            else
+                DeleteFileW(full.c_str());
+        } while (FindNextFileW(h, &fd));
+        FindClose(h);
+    }
+    RemoveDirectoryW(dir.c_str());
+}
+}  // namespace
+
+TempDir::TempDir() {
+    wchar_t base[MAX_PATH];
+    GetTempPathW(MAX_PATH, base);
+    static int counter = 0;
+    path_ = std::wstring(base) + L"tamsel-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(++counter);
+    RemoveTree(path_);
+    CreateDirectoryW(path_.c_str(), nullptr);
+}
+
+TempDir::~TempDir() { RemoveTree(path_); }
+
+void ClearStoredSettings() {
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\VB and VBA Program Settings\\Tamsel2");
+}
+
+std::optional<std::wstring> StoredValue(const std::wstring& section, const std::wstring& key) {
+    std::wstring sentinel = L"\x1F<missing>";
+    tamsel::RegistrySettingsStore store;
+    std::wstring v = store.GetSetting(L"Tamsel2", section, key, sentinel);
+    if (v == sentinel) return std::nullopt;
+    return v;
+}
+
+void StoreValue(const std::wstring& section, const std::wstring& key, const std::wstring& value) {
+    tamsel::RegistrySettingsStore().SaveSetting(L"Tamsel2", section, key, value);
+}
+
+MsgBoxRecorder::MsgBoxRecorder(int answer) {
+    forms::SetMsgBoxHook([this, answer](const std::wstring& p, int s, const std::wstring& t) {
+        calls.push_back({p, s, t});
+        return answer;
+    });
+}
+MsgBoxRecorder::~MsgBoxRecorder() { forms::SetMsgBoxHook(nullptr); }
+
+FileDialogAnswer::FileDialogAnswer(std::optional<std::wstring> answer) {
+    forms::SetFileDialogHook([this, answer](const forms::CommonDialog& d, bool) {
+        ++shown;
+        filter = d.Filter;
+        filterIndex = d.FilterIndex;
+        flags = d.Flags;
+        cancelError = d.CancelError;
+        return answer;
+    });
+}
+FileDialogAnswer::~FileDialogAnswer() { forms::SetFileDialogHook(nullptr); }
+
+uint32_t PixelOf(const forms::Picture& picture, int x, int y) {
+    HBITMAP bmp = forms::RenderToBitmap(picture);
+    if (!bmp) return 0xFFFFFFFF;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, bmp);
+    COLORREF c = GetPixel(dc, x, y);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(bmp);
+    return (uint32_t{GetRValue(c)} << 16) | (uint32_t{GetGValue(c)} << 8) | GetBValue(c);
+}
+
+void PutTextOnClipboard(const std::wstring& text) {
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+    memcpy(GlobalLock(g), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+    GlobalUnlock(g);
+    SetClipboardData(CF_UNICODETEXT, g);
+    CloseClipboard();
+}
+
+void PutBitmapOnClipboard(int width, int height, uint32_t rgb) {
+    HDC screen = GetDC(nullptr);
+    HBITMAP bmp = CreateCompatibleBitmap(screen, width, height);
+    HDC dc = CreateCompatibleDC(screen);
+    HGDIOBJ old = SelectObject(dc, bmp);
+    HBRUSH brush = CreateSolidBrush(RGB((rgb >> 16) & 255, (rgb >> 8) & 255, rgb & 255));
+    RECT r{0, 0, width, height};
+    FillRect(dc, &r, brush);
+    DeleteObject(brush);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    SetClipboardData(CF_BITMAP, bmp);
+    CloseClipboard();
+}
+
+void EmptyTheClipboard() {
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    CloseClipboard();
+}
+
+void ResetProgramState() {
+    tamsel::frmNormal.SwitchingForm = true;  // leaving without writing settings
+    tamsel::frmNormal.Unload();
+    tamsel::frmNormal.SwitchingForm = false;
+    tamsel::frmBackground.Unload();
+    tamsel::Settings = tamsel::SettingsRecord{};
+    tamsel::SharedValues = tamsel::RunValues{};
+    forms::SetMsgBoxHook(nullptr);
+    forms::SetFileDialogHook(nullptr);
+}
+
+}  // namespace testing_support

@@ -1,0 +1,75 @@
+#pragma once
+// Helpers for tests that run the real program code under Wine: real files in
+// a private temporary folder, the real registry and clipboard, and hooks
+// that answer message boxes and file dialogs in place of a user.
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "forms/dialogs.h"
+#include "forms/picture.h"
+
+namespace testing_support {
+
+// A file of the test data folder next to the test program.
+std::wstring DataPath(const std::wstring& name);
+std::vector<uint8_t> ReadBytes(const std::wstring& path);
+void WriteBytes(const std::wstring& path, const std::vector<uint8_t>& bytes);
+
+// A fresh folder, removed with everything in it at the end of the test.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    const std::wstring& path() const { return path_; }
+    std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
+
+private:
+    std::wstring path_;
+};
+
+// The program's settings key, removed: a first start.
+void ClearStoredSettings();
+std::optional<std::wstring> StoredValue(const std::wstring& section, const std::wstring& key);
+void StoreValue(const std::wstring& section, const std::wstring& key, const std::wstring& value);
+
+// Records every message box and answers with `answer`.
+struct MsgBoxCall {
+    std::wstring prompt;
+    int style;
+    std::wstring title;
+};
+class MsgBoxRecorder {
+public:
+    explicit MsgBoxRecorder(int answer = IDOK);
+    ~MsgBoxRecorder();
+    std::vector<MsgBoxCall> calls;
+};
+
+// Answers file dialogs with a name (or a cancel for nullopt), recording what they were given.
+class FileDialogAnswer {
+public:
+    explicit FileDialogAnswer(std::optional<std::wstring> answer);
+    ~FileDialogAnswer();
+    int shown = 0;
+    std::wstring filter;
+    int filterIndex = 0;
+    unsigned flags = 0;
+    bool cancelError = false;
+};
+
+// Pixel colour (0xRRGGBB) of a picture drawn at its own size.
+uint32_t PixelOf(const forms::Picture& picture, int x, int y);
+
+// Clipboard content set by the test.
+void PutTextOnClipboard(const std::wstring& text);
+void PutBitmapOnClipboard(int width, int height, uint32_t rgb);
+void EmptyTheClipboard();
+
+// Back to the state of a fresh process: options, shared values, forms unloaded.
+void ResetProgramState();
+
+}  // namespace testing_support

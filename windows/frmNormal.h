@@ -1,0 +1,27 @@
+#pragma once
+// The framed viewer window: the picture at its view size in a window with a
+// caption naming it.
+#include "forms/controls.h"
+#include "forms/form.h"
+
+namespace tamsel {
+
+class FrmNormal : public forms::Form {
+public:
+    forms::PictureBox picView;
+    forms::Label lblProgress;
+    // Set by a window that closes only to make way for the other viewer window.
+    bool SwitchingForm = false;
+
+    // Fits the window's frame around the picture, within the screen.
+    void AttachFrameSize();
+
+protected:
+    void InitializeComponent() override;
+    void Form_Load() override;
+    void Form_Unload(int& cancel) override;
+};
+
+extern FrmNormal frmNormal;
+
+}  // namespace tamsel
