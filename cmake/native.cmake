@@ -3,10 +3,7 @@ set(TAMSEL_SANITIZE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sa
 target_compile_options(tamsel_core PRIVATE ${TAMSEL_SANITIZE})
 target_link_options(tamsel_core PUBLIC ${TAMSEL_SANITIZE})
 
-find_package(GTest QUIET)
-if(NOT GTest_FOUND)
-  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-  add_library(GTest::gtest_main ALIAS gtest_main)
-endif()
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 add_subdirectory(tests/native)

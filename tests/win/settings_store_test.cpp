@@ -167,3 +167,22 @@ TEST_F(SettingsStoreTest, ClosingTheViewerToSwitchWritesNothingButClosingForGood
     EXPECT_EQ(StoredValue(L"Run", L"LstFm"), L"0");
     EXPECT_EQ(StoredValue(L"Options", L"DPiFN"), Settings.DefaultPictureName);
 }
+
+TEST_F(SettingsStoreTest, TheRegistryReceivesEveryKeyInTheWritingOrder) {
+    LoadFromRegistry(ProgramFolder());
+    NotingStore store;
+    WriteSettings(store, Settings);
+    std::vector<std::wstring> expected;
+    for (int i = 0; i < 7; ++i) {
+        expected.push_back(L"put Options/VSe_" + std::to_wstring(i));
+        expected.push_back(L"put Options/VSs_" + std::to_wstring(i));
+    }
+    for (auto key : {L"AtAtt", L"VLstF", L"MVsbE", L"MVsbH", L"WPint", L"WPits", L"VDefS", L"PicBl", L"DefPi",
+                     L"DPiFN", L"Trans"})
+        expected.push_back(std::wstring(L"put Options/") + key);
+    expected.push_back(L"put Run/LstFm");
+    EXPECT_EQ(store.calls, expected);
+    EXPECT_EQ(StoredValue(L"Options", L"VSs_0"), L"100");
+    EXPECT_EQ(StoredValue(L"Options", L"MVsbH"), L"True");
+    EXPECT_EQ(StoredValue(L"Options", L"Trans"), L"False");
+}
