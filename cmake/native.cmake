@@ -1,6 +1,7 @@
 # Host build: the Windows-free logic under AddressSanitizer and UBSan.
 set(TAMSEL_SANITIZE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
 target_compile_options(tamsel_core PRIVATE ${TAMSEL_SANITIZE})
+target_compile_options(tamsel_literal PRIVATE ${TAMSEL_SANITIZE})
 target_link_options(tamsel_core PUBLIC ${TAMSEL_SANITIZE})
 
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)

@@ -13,6 +13,16 @@ add_library(tamsel_forms STATIC
 target_link_libraries(tamsel_forms PUBLIC tamsel_core comdlg32 ole32 oleaut32 uuid gdi32 user32)
 target_compile_options(tamsel_forms PRIVATE ${TAMSEL_WARNINGS})
 
+# The pixel buffer library: five undecorated exports (stdcall on 32-bit).
+add_library(Rastel SHARED pixelbuffer/rastel.cpp pixelbuffer/Rastel.def)
+set_target_properties(Rastel PROPERTIES PREFIX "" OUTPUT_NAME Rastel)
+target_include_directories(Rastel PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(Rastel PRIVATE gdi32)
+target_compile_options(Rastel PRIVATE ${TAMSEL_WARNINGS})
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL i686)
+  target_link_options(Rastel PRIVATE -Wl,--enable-stdcall-fixup)
+endif()
+
 # Everything of the program but its entry point, so tests drive the real code.
 add_library(tamsel_app STATIC
   app/settings.cpp
@@ -24,6 +34,7 @@ add_library(tamsel_app STATIC
   engine/loading.cpp
   engine/picture_services.cpp
   engine/susie_plugin.cpp
+  engine/rastel_library.cpp
   windows/frmNormal.cpp
 )
 target_link_libraries(tamsel_app PUBLIC tamsel_forms advapi32)
@@ -31,6 +42,7 @@ target_compile_options(tamsel_app PRIVATE ${TAMSEL_WARNINGS})
 
 add_executable(Tamsel2 WIN32 app/winmain.cpp resources/Tamsel2.rc)
 target_link_libraries(Tamsel2 PRIVATE tamsel_app)
+add_dependencies(Tamsel2 Rastel)  # loaded by name at run time, shipped beside the program
 target_link_options(Tamsel2 PRIVATE -municode $<$<CONFIG:Release>:-s>)
 set_source_files_properties(resources/Tamsel2.rc PROPERTIES
   OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/resources/Tamsel2.ico")

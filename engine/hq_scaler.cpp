@@ -1,0 +1,271 @@
+#include "engine/hq_scaler.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <set>
+#include <utility>
+
+#include "app/numeric.h"
+#include "engine/hq_scaler_kernels.h"
+
+namespace tamsel {
+
+using namespace hq;
+
+namespace {
+
+bool gAllowAvx2 = true;
+
+bool Avx2() {
+    static const bool has = CpuHasAvx2();
+    return has && gAllowAvx2;
+}
+
+// A source position of the bilinear path: x * 100 / p as a 32-bit float.
+struct Position {
+    int32_t index;  // floor of the position
+    float frac;     // position - index, exact in float
+};
+
+Position PositionOf(int32_t i, int32_t percent) {
+    const float f = static_cast<float>(static_cast<double>(i * 100) / percent);
+    const float whole = std::floor(f);
+    return {static_cast<int32_t>(whole), f - whole};
+}
+
+// The weight as f * 2^23 when that is whole, else -1.
+int32_t Weight23(float frac) {
+    const double scaled = static_cast<double>(frac) * (1 << kShift);
+    return scaled == std::floor(scaled) ? static_cast<int32_t>(scaled) : -1;
+}
+
+int64_t Weight32(float frac) { return static_cast<int64_t>(static_cast<double>(frac) * 4294967296.0); }
+
+// The block [start, end] of output i in the averaging path.
+std::pair<int32_t, int32_t> BlockOf(int32_t i, int32_t percent) {
+    const auto start = static_cast<int32_t>(std::floor(static_cast<double>(i * 100) / percent));
+    const auto end = static_cast<int32_t>(std::floor(static_cast<double>((i + 1) * 100) / percent)) - 1;
+    return {start, end};
+}
+
+uint8_t DivideBlock(uint32_t sum, int32_t nx, int32_t ny) {
+    // Two successive divisions, as the average is defined.
+    const double v = static_cast<double>(sum) / nx / ny;
+    return static_cast<uint8_t>(std::min(255.0, RoundHalfEven(v)));
+}
+
+}  // namespace
+
+struct HqScaler::Plan {
+    enum class Mode { Nothing, Copy, Bilinear, Average } mode = Mode::Nothing;
+    bool avx2 = false;
+    int32_t span = 0;  // source columns a row needs
+
+    // Bilinear: per column, byte offsets of A and B (clamped) and the weight per output byte.
+    std::vector<int32_t> offA, offB, f23;
+    std::vector<std::pair<int32_t, int64_t>> generalColumns;  // columns whose weight needs 2^32
+    std::vector<int32_t> chunkBase;
+    std::vector<uint8_t> masks;
+    // Per row: source rows (clamped) and the weight.
+    std::vector<int32_t> row0, row1, rowF23;
+    std::vector<int64_t> rowF32;
+    std::vector<uint8_t> vrow;
+
+    // Average: per column and row, the clamped block and its whole size.
+    std::vector<int32_t> colStart, colEnd, colCount, rowStart, rowEnd, rowCount;
+    std::vector<uint16_t> acc;
+    std::map<std::pair<int32_t, int32_t>, std::vector<uint8_t>> tables;
+};
+
+HqScaler::HqScaler(const uint8_t* src, int32_t srcW, int32_t srcH, uint8_t* dst, int32_t dstW, int32_t dstH,
+                   int32_t percent)
+    : src_(src), srcW_(srcW), srcH_(srcH), dst_(dst), dstW_(dstW), dstH_(dstH), percent_(percent),
+      plan_(std::make_unique<Plan>()) {
+    Plan& P = *plan_;
+    if (srcW <= 0 || srcH <= 0 || dstW <= 0 || dstH <= 0 || percent < 1) return;
+    P.avx2 = Avx2();
+    if (percent == 100) {
+        P.mode = Plan::Mode::Copy;
+        return;
+    }
+    if (percent > 100) {
+        P.mode = Plan::Mode::Bilinear;
+        P.offA.resize(dstW);
+        P.offB.resize(dstW);
+        P.f23.assign(static_cast<size_t>(dstW) * 3 + 24, 0);
+        for (int32_t x = 0; x < dstW; ++x) {
+            Position pos = PositionOf(x, percent);
+            const int32_t a = std::min(pos.index, srcW - 1), b = std::min(pos.index + 1, srcW - 1);
+            P.offA[x] = a * 3;
+            P.offB[x] = b * 3;
+            P.span = std::max(P.span, b + 1);
+            const int32_t w = Weight23(pos.frac);
+            if (w < 0) P.generalColumns.emplace_back(x, Weight32(pos.frac));
+            for (int k = 0; k < 3; ++k) P.f23[x * 3 + k] = std::max(w, 0);
+        }
+        P.row0.resize(dstH);
+        P.row1.resize(dstH);
+        P.rowF23.resize(dstH);
+        P.rowF32.resize(dstH);
+        for (int32_t y = 0; y < dstH; ++y) {
+            Position pos = PositionOf(y, percent);
+            P.row0[y] = std::min(pos.index, srcH - 1);
+            P.row1[y] = std::min(pos.index + 1, srcH - 1);
+            P.rowF23[y] = Weight23(pos.frac);
+            P.rowF32[y] = Weight32(pos.frac);
+        }
+        // 16 bytes are read from any chunk's base.
+        P.vrow.assign(static_cast<size_t>(P.span) * 3 + 16, 0);
+        if (P.avx2) {
+            const int32_t chunks = dstW / 4;
+            P.chunkBase.resize(chunks);
+            P.masks.assign(static_cast<size_t>(chunks) * 32, 0x80);
+            for (int32_t c = 0; c < chunks; ++c) {
+                const int32_t base = P.offA[4 * c];
+                P.chunkBase[c] = base;
+                for (int j = 0; j < 12; ++j) {
+                    const int32_t x = 4 * c + j / 3, k = j % 3;
+                    P.masks[32 * c + j] = static_cast<uint8_t>(P.offA[x] + k - base);
+                    P.masks[32 * c + 16 + j] = static_cast<uint8_t>(P.offB[x] + k - base);
+                }
+            }
+        }
+        return;
+    }
+    P.mode = Plan::Mode::Average;
+    P.colStart.resize(dstW);
+    P.colEnd.resize(dstW);
+    P.colCount.resize(dstW);
+    for (int32_t x = 0; x < dstW; ++x) {
+        auto [s, e] = BlockOf(x, percent);
+        P.colStart[x] = s;
+        P.colCount[x] = e - s + 1;
+        P.colEnd[x] = std::min(e, srcW - 1);  // beyond the source: skipped, still counted
+        P.span = std::max(P.span, P.colEnd[x] + 1);
+    }
+    P.rowStart.resize(dstH);
+    P.rowEnd.resize(dstH);
+    P.rowCount.resize(dstH);
+    for (int32_t y = 0; y < dstH; ++y) {
+        auto [s, e] = BlockOf(y, percent);
+        P.rowStart[y] = s;
+        P.rowCount[y] = e - s + 1;
+        P.rowEnd[y] = std::min(e, srcH - 1);
+    }
+    P.acc.assign(static_cast<size_t>(P.span) * 3, 0);
+    // Each block shape's quotients once, when that is cheaper than dividing every output.
+    const uint64_t outputs = static_cast<uint64_t>(dstW) * dstH * 3;
+    const std::set<int32_t> widths(P.colCount.begin(), P.colCount.end());
+    const std::set<int32_t> heights(P.rowCount.begin(), P.rowCount.end());
+    for (int32_t nx : widths) {
+        for (int32_t ny : heights) {
+            const uint64_t size = 255ull * nx * ny + 1;
+            if (size > std::max<uint64_t>(4096, outputs)) continue;
+            std::vector<uint8_t> t(size);
+            for (uint32_t sum = 0; sum < size; ++sum) t[sum] = DivideBlock(sum, nx, ny);
+            P.tables.emplace(std::make_pair(nx, ny), std::move(t));
+        }
+    }
+}
+
+HqScaler::~HqScaler() = default;
+
+void HqScaler::Rows(int32_t y0, int32_t y1) {
+    Plan& P = *plan_;
+    y0 = std::max(y0, int32_t{0});
+    y1 = std::min(y1, dstH_);
+    const size_t srcStride = static_cast<size_t>(srcW_) * 3, dstStride = static_cast<size_t>(dstW_) * 3;
+    switch (P.mode) {
+    case Plan::Mode::Nothing:
+        return;
+    case Plan::Mode::Copy:
+        for (int32_t y = y0; y < y1; ++y) {
+            const uint8_t* s = src_ + std::min(y, srcH_ - 1) * srcStride;
+            uint8_t* d = dst_ + y * dstStride;
+            const int32_t n = std::min(dstW_, srcW_);
+            std::copy(s, s + n * 3, d);
+            for (int32_t x = n; x < dstW_; ++x) std::copy(s + (srcW_ - 1) * 3, s + srcW_ * 3, d + x * 3);
+        }
+        return;
+    case Plan::Mode::Bilinear: {
+        const int32_t n = P.span * 3;
+        for (int32_t y = y0; y < y1; ++y) {
+            const uint8_t* r0 = src_ + P.row0[y] * srcStride;
+            const uint8_t* r1 = src_ + P.row1[y] * srcStride;
+            uint8_t* v = P.vrow.data();
+            if (P.rowF23[y] >= 0) {
+                (P.avx2 ? BlendRowsAvx2 : BlendRowsBaseline)(r0, r1, P.rowF23[y], v, n);
+            } else {
+                for (int32_t i = 0; i < n; ++i) v[i] = Blend32(r0[i], r1[i], P.rowF32[y]);
+            }
+            uint8_t* out = dst_ + y * dstStride;
+            int32_t done = 0;
+            if (P.avx2) {
+                const int32_t chunks = dstW_ / 4;
+                HorizontalAvx2(v, P.chunkBase.data(), P.masks.data(), P.f23.data(), out, chunks);
+                done = chunks * 4;
+            }
+            HorizontalBaseline(v, P.offA.data() + done, P.offB.data() + done, P.f23.data() + done * 3,
+                               out + done * 3, dstW_ - done);
+            for (auto [x, f32] : P.generalColumns)
+                for (int k = 0; k < 3; ++k) out[x * 3 + k] = Blend32(v[P.offA[x] + k], v[P.offB[x] + k], f32);
+        }
+        return;
+    }
+    case Plan::Mode::Average: {
+        const int32_t n = P.span * 3;
+        for (int32_t y = y0; y < y1; ++y) {
+            std::fill(P.acc.begin(), P.acc.end(), uint16_t{0});
+            for (int32_t j = P.rowStart[y]; j <= P.rowEnd[y]; ++j)
+                (P.avx2 ? AccumulateAvx2 : AccumulateBaseline)(src_ + j * srcStride, P.acc.data(), n);
+            uint8_t* out = dst_ + y * dstStride;
+            const int32_t ny = P.rowCount[y];
+            const std::vector<uint8_t>* table = nullptr;
+            int32_t tableNx = -1;
+            for (int32_t x = 0; x < dstW_; ++x) {
+                uint32_t s[3] = {0, 0, 0};
+                for (int32_t i = P.colStart[x]; i <= P.colEnd[x]; ++i) {
+                    s[0] += P.acc[i * 3];
+                    s[1] += P.acc[i * 3 + 1];
+                    s[2] += P.acc[i * 3 + 2];
+                }
+                const int32_t nx = P.colCount[x];
+                if (nx != tableNx) {
+                    auto it = P.tables.find({nx, ny});
+                    table = it == P.tables.end() ? nullptr : &it->second;
+                    tableNx = nx;
+                }
+                for (int k = 0; k < 3; ++k) out[x * 3 + k] = table ? (*table)[s[k]] : DivideBlock(s[k], nx, ny);
+            }
+        }
+        return;
+    }
+    }
+}
+
+bool HqScaler::UsesAvx2() { return Avx2(); }
+void HqScaler::AllowAvx2(bool allow) { gAllowAvx2 = allow; }
+
+int32_t ResizeProgressPercent(int32_t x, int32_t dstW) {
+    return static_cast<int32_t>(RoundHalfEven(static_cast<double>(x * 100) / dstW));
+}
+
+namespace hq {
+
+void BlendRowsBaseline(const uint8_t* a, const uint8_t* b, int32_t f23, uint8_t* out, int32_t n) {
+    for (int32_t i = 0; i < n; ++i) out[i] = Blend23(a[i], b[i], f23);
+}
+
+void HorizontalBaseline(const uint8_t* v, const int32_t* offA, const int32_t* offB, const int32_t* f23,
+                        uint8_t* out, int32_t n) {
+    for (int32_t x = 0; x < n; ++x)
+        for (int k = 0; k < 3; ++k) out[x * 3 + k] = Blend23(v[offA[x] + k], v[offB[x] + k], f23[x * 3 + k]);
+}
+
+void AccumulateBaseline(const uint8_t* row, uint16_t* acc, int32_t n) {
+    for (int32_t i = 0; i < n; ++i) acc[i] = static_cast<uint16_t>(acc[i] + row[i]);
+}
+
+}  // namespace hq
+}  // namespace tamsel
