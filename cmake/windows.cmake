@@ -35,6 +35,7 @@ add_library(tamsel_app STATIC
   engine/picture_services.cpp
   engine/susie_plugin.cpp
   engine/rastel_library.cpp
+  engine/scaling.cpp
   windows/frmNormal.cpp
 )
 target_link_libraries(tamsel_app PUBLIC tamsel_forms advapi32)

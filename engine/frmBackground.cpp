@@ -3,6 +3,7 @@
 #include "app/mdlTamsel.h"
 #include "engine/open_filter.h"
 #include "engine/picture_services.h"
+#include "engine/rastel_library.h"
 
 namespace tamsel {
 
@@ -23,12 +24,15 @@ void FrmBackground::Form_Load() {
     CommonDialog.FilterIndex = 2;
     CommonDialog.Flags = 0x1000;  // the chosen file must exist
     CommonDialog.CancelError = true;
+    mhBufferDC = rastel::Create(100, 100);
 }
 
 void FrmBackground::Form_Unload(int& cancel) {
     (void)cancel;
     SusiePlugin.ProgressValueChange = nullptr;
     mlblProgress = nullptr;
+    rastel::Delete(mhBufferDC);
+    mhBufferDC = 0;
 }
 
 bool FrmBackground::PictureLoadRun(const std::wstring& strFileName, bool blnErrMsgbox) {

@@ -26,6 +26,14 @@ public:
     bool PictureLoadRun(const std::wstring& strFileName, bool blnErrMsgbox);
     void SusiePlugin_ProgressValueChange();
 
+    // The picture at the current view size into picBlt: the fast stretch, and
+    // the high-quality scaler with "Resize ..." progress. Both do nothing at 100 %.
+    void FirstResizePicture();
+    void ResizePicture(forms::Label* lblProgress);
+
+    // Handle of the engine's pixel buffer; 0 while there is none.
+    intptr_t mhBufferDC = 0;
+
     forms::Label* ProgressLabel() const { return mlblProgress; }
 
 protected:
@@ -34,6 +42,13 @@ protected:
     void Form_Unload(int& cancel) override;
 
 private:
+    struct Sizes {
+        int32_t srcW, srcH, dstW, dstH;
+    };
+    Sizes SizeTarget(int16_t p);
+    void StretchPicture(int16_t p);
+    void SmoothResizePicture(int16_t p, forms::Label* label);
+
     forms::Label* mlblProgress = nullptr;
 };
 

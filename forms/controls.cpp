@@ -22,9 +22,11 @@ void Control::SetVisible(bool v) {
 void Control::Move(int left, int top, int width, int height) {
     left_ = left;
     top_ = top;
-    if (width >= 0) width_ = width;
-    if (height >= 0) height_ = height;
+    const int oldWidth = width_, oldHeight = height_;
+    if (width >= 0) width_ = PixelsToTwipsX(TwipsToPixelsX(width));
+    if (height >= 0) height_ = PixelsToTwipsY(TwipsToPixelsY(height));
     ApplyGeometry();
+    if (width_ != oldWidth || height_ != oldHeight) Resized();
 }
 
 void Control::ApplyGeometry() {
@@ -54,8 +56,8 @@ void PictureBox::Create(Form& parent, int left, int top, int width, int height) 
     }
     left_ = left;
     top_ = top;
-    width_ = width;
-    height_ = height;
+    width_ = PixelsToTwipsX(TwipsToPixelsX(width));
+    height_ = PixelsToTwipsY(TwipsToPixelsY(height));
     CreateWindowFor(parent, kPictureBoxClass, 0);
     if (hwnd_) SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     if (AutoRedraw) EnsureSurface(ScaleWidth(), ScaleHeight());
@@ -122,8 +124,12 @@ bool PictureBox::SetPicture(const Picture& p) {
     return true;
 }
 
+void PictureBox::Resized() {
+    if (AutoRedraw && EnsureSurface(ScaleWidth(), ScaleHeight())) DrawPictureOnSurface();
+}
+
 Picture PictureBox::Image() const {
-    if (!surfaceDC_) return {};
+    if (!surfaceDC_ || ScaleWidth() <= 0 || ScaleHeight() <= 0) return {};
     void* bits = nullptr;
     HBITMAP copy = CreateDib24(surfaceW_, surfaceH_, &bits);
     if (!copy) return {};
@@ -153,6 +159,10 @@ void PictureBox::Release() {
 LRESULT CALLBACK PictureBox::Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     auto* self = reinterpret_cast<PictureBox*>(GetWindowLongPtrW(h, GWLP_USERDATA));
     if (msg == WM_ERASEBKGND) return 1;
+    if (msg == WM_SETCURSOR && Screen::MousePointer() != 0) {
+        SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+        return TRUE;
+    }
     if (msg == WM_PAINT && self) {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(h, &ps);

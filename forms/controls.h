@@ -20,11 +20,13 @@ public:
     int Top() const { return top_; }
     int Width() const { return width_; }
     int Height() const { return height_; }
+    // Sizes are kept in whole pixels, as the platform converts them.
     void Move(int left, int top, int width = -1, int height = -1);
     // The form unloads: the window is gone, whatever the control holds is released.
     virtual void Release() { hwnd_ = nullptr; }
 
 protected:
+    virtual void Resized() {}
     void CreateWindowFor(Form& parent, const wchar_t* className, DWORD style, const std::wstring& text = L"");
     void ApplyGeometry();
     HWND hwnd_ = nullptr;
@@ -59,6 +61,9 @@ public:
     void Release() override;
 
     static LRESULT CALLBACK Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
+
+protected:
+    void Resized() override;
 
 private:
     bool EnsureSurface(int w, int h);

@@ -205,6 +205,12 @@ LRESULT Form::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SIZE:
         Form_Resize();
         return 0;
+    case WM_SETCURSOR:
+        if (Screen::MousePointer() != 0 && LOWORD(lp) == HTCLIENT) {
+            SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+            return TRUE;
+        }
+        return DefaultProc(msg, wp, lp);
     default:
         return DefaultProc(msg, wp, lp);
     }

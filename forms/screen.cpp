@@ -12,6 +12,17 @@ int Dpi(int index) {
 }
 }  // namespace
 
+namespace {
+int gMousePointer = 0;
+}
+
+int Screen::MousePointer() { return gMousePointer; }
+
+void Screen::SetMousePointer(int pointer) {
+    gMousePointer = pointer;
+    SetCursor(LoadCursorW(nullptr, pointer == 11 ? IDC_WAIT : IDC_ARROW));
+}
+
 int Screen::TwipsPerPixelX() { return 1440 / Dpi(LOGPIXELSX); }
 int Screen::TwipsPerPixelY() { return 1440 / Dpi(LOGPIXELSY); }
 int Screen::Width() { return GetSystemMetrics(SM_CXSCREEN) * TwipsPerPixelX(); }

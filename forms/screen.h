@@ -7,6 +7,18 @@ struct Screen {
     static int TwipsPerPixelY();
     static int Width();   // twips
     static int Height();  // twips
+    // The pointer over every window of the program: 0 default, 11 hourglass.
+    static int MousePointer();
+    static void SetMousePointer(int pointer);
+};
+
+// Sets the hourglass for its lifetime and the default pointer after, on every path.
+class BusyPointer {
+public:
+    BusyPointer() { Screen::SetMousePointer(11); }
+    ~BusyPointer() { Screen::SetMousePointer(0); }
+    BusyPointer(const BusyPointer&) = delete;
+    BusyPointer& operator=(const BusyPointer&) = delete;
 };
 
 inline int PixelsToTwipsX(int px) { return px * Screen::TwipsPerPixelX(); }

@@ -14,7 +14,14 @@ constexpr int kEmptyWidthPx = 320;
 constexpr int kEmptyHeightPx = 240;
 }  // namespace
 
+void FrmNormal::Form_KeyDown(int& keyCode, int shift) {
+    (void)shift;
+    // Escape stops a running high-quality scaling at its next report.
+    if (keyCode == VK_ESCAPE) ResizeCancel = kTrue;
+}
+
 void FrmNormal::InitializeComponent() {
+    KeyPreview = true;
     picView.AutoSize = true;
     picView.Create(*this, 0, 0, forms::PixelsToTwipsX(kEmptyWidthPx), forms::PixelsToTwipsY(kEmptyHeightPx));
     lblProgress.SetVisible(false);

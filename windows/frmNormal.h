@@ -20,6 +20,7 @@ protected:
     void InitializeComponent() override;
     void Form_Load() override;
     void Form_Unload(int& cancel) override;
+    void Form_KeyDown(int& keyCode, int shift) override;
 };
 
 extern FrmNormal frmNormal;

@@ -1,0 +1,101 @@
+// View-size rendering: the fast stretch and the high-quality scaler, both
+// into the engine's picBlt.
+#include <algorithm>
+#include <new>
+#include <vector>
+
+#include "app/mdlTamsel.h"
+#include "app/numeric.h"
+#include "engine/frmBackground.h"
+#include "engine/hq_scaler.h"
+#include "engine/rastel_library.h"
+#include "forms/screen.h"
+
+namespace tamsel {
+
+void FrmBackground::FirstResizePicture() {
+    if (CurrentViewSize != 100) StretchPicture(CurrentViewSize);
+}
+
+void FrmBackground::ResizePicture(forms::Label* lblProgress) {
+    if (CurrentViewSize != 100) SmoothResizePicture(CurrentViewSize, lblProgress);
+}
+
+FrmBackground::Sizes FrmBackground::SizeTarget(int16_t p) {
+    picBlt.Cls();
+    // p and the twips sizes as 32-bit floats, their product rounded, then truncated by 100.
+    const float pf = p;
+    const int32_t w = RoundToInt32(pf * static_cast<float>(picLoad.Width())).value_or(0) / 100;
+    const int32_t h = RoundToInt32(pf * static_cast<float>(picLoad.Height())).value_or(0) / 100;
+    picBlt.Move(0, 0, std::max(w, 0), std::max(h, 0));
+    if (picBlt.Width() > forms::Screen::Width()) picBlt.Move(0, 0, forms::Screen::Width(), picBlt.Height());
+    if (picBlt.Height() > forms::Screen::Height()) picBlt.Move(0, 0, picBlt.Width(), forms::Screen::Height());
+    return {picLoad.ScaleWidth(), picLoad.ScaleHeight(), picBlt.ScaleWidth(), picBlt.ScaleHeight()};
+}
+
+void FrmBackground::StretchPicture(int16_t p) {
+    const Sizes s = SizeTarget(p);
+    // Colour pictures keep their colours when lines are dropped.
+    const int oldMode = SetStretchBltMode(picBlt.hDC(), COLORONCOLOR);
+    StretchBlt(picBlt.hDC(), 0, 0, s.dstW, s.dstH, picLoad.hDC(), 0, 0, s.srcW, s.srcH, SRCCOPY);
+    SetStretchBltMode(picBlt.hDC(), oldMode);
+    picBlt.Refresh();
+}
+
+void FrmBackground::SmoothResizePicture(int16_t p, forms::Label* label) {
+    ResizeCancel = kFalse;
+    forms::BusyPointer busy;  // the default pointer comes back on every way out
+    const Sizes s = SizeTarget(p);
+
+    // No target pixel, no pixel buffer, or no memory for the arrays: the fast
+    // result stays in place rather than an empty surface.
+    if (s.dstW <= 0 || s.dstH <= 0 || s.srcW <= 0 || s.srcH <= 0 || !mhBufferDC) {
+        StretchPicture(p);
+        return;
+    }
+    std::vector<uint8_t> source, target;
+    try {
+        source.assign(static_cast<size_t>(s.srcW) * s.srcH * 3, 0);
+        target.assign(static_cast<size_t>(s.dstW) * s.dstH * 3, 0);
+    } catch (const std::bad_alloc&) {
+        StretchPicture(p);
+        return;
+    }
+    if (!rastel::ChangeSize(mhBufferDC, s.srcW, s.srcH)) {
+        StretchPicture(p);
+        return;
+    }
+    BitBlt(reinterpret_cast<HDC>(mhBufferDC), 0, 0, s.srcW, s.srcH, picLoad.hDC(), 0, 0, SRCCOPY);
+    rastel::GetData(mhBufferDC, source.data());
+
+    HqScaler scaler(source.data(), s.srcW, s.srcH, target.data(), s.dstW, s.dstH, p);
+    if (label) {
+        // Rows are computed top to bottom; each report of column x stands for
+        // the same share of the work as columns 0 to x of the column order.
+        int32_t rowsDone = 0;
+        for (int32_t x = 0; x < s.dstW; x += 16) {
+            label->SetCaption(L"Resize ... " + std::to_wstring(ResizeProgressPercent(x, s.dstW)) + L"%");
+            forms::DoEvents();
+            if (ResizeCancel) {
+                StretchPicture(CurrentViewSize);
+                return;
+            }
+            const int32_t columns = std::min(x + 16, s.dstW);
+            const auto rows = static_cast<int32_t>((static_cast<int64_t>(columns) * s.dstH + s.dstW - 1) / s.dstW);
+            scaler.Rows(rowsDone, rows);
+            rowsDone = rows;
+        }
+    } else {
+        scaler.Run();
+    }
+
+    if (!rastel::ChangeSize(mhBufferDC, s.dstW, s.dstH)) {
+        StretchPicture(p);
+        return;
+    }
+    rastel::SetData(mhBufferDC, target.data());
+    BitBlt(picBlt.hDC(), 0, 0, s.dstW, s.dstH, reinterpret_cast<HDC>(mhBufferDC), 0, 0, SRCCOPY);
+    picBlt.Refresh();
+}
+
+}  // namespace tamsel
