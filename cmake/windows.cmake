@@ -53,6 +53,12 @@ target_include_directories(Tamsel2 PRIVATE ${CMAKE_SOURCE_DIR}/resources)
 add_custom_command(TARGET Tamsel2 POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${CMAKE_SOURCE_DIR}/resources/ts2image.JPG $<TARGET_FILE_DIR:Tamsel2>/ts2image.JPG)
 
+# Speed of the high-quality scaler against its literal definition.
+add_executable(tamsel2-bench bench/bench_main.cpp)
+target_link_libraries(tamsel2-bench PRIVATE tamsel_app tamsel_literal)
+target_link_options(tamsel2-bench PRIVATE -municode)
+add_dependencies(tamsel2-bench Rastel)
+
 option(TAMSEL_TESTS "Build the tests" ON)
 if(TAMSEL_TESTS)
   set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)

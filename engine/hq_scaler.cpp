@@ -74,8 +74,19 @@ struct HqScaler::Plan {
 
     // Average: per column and row, the clamped block and its whole size.
     std::vector<int32_t> colStart, colEnd, colCount, rowStart, rowEnd, rowCount;
-    std::vector<uint16_t> acc;
     std::map<std::pair<int32_t, int32_t>, std::vector<uint8_t>> tables;
+    // One 16-bit work row: the column sums of a row of blocks (at 0), the sums
+    // of m neighbouring pixels for each usual block width m (windowBase), then
+    // the sums of the few other blocks, one by one (oddBase). Each output reads
+    // its three sums at colOffset. Used while every sum fits in 16 bits.
+    bool packed = false;
+    std::vector<uint16_t> sums;
+    std::vector<int32_t> windowWidths, windowBase;
+    std::vector<int32_t> oddColumns;
+    int32_t oddBase = 0;
+    std::vector<int32_t> colOffset;
+    std::vector<int32_t> nxValues;  // the whole block widths of the run
+    std::vector<uint8_t> colNx;     // index into nxValues
 };
 
 HqScaler::HqScaler(const uint8_t* src, int32_t srcW, int32_t srcH, uint8_t* dst, int32_t dstW, int32_t dstH,
@@ -153,20 +164,64 @@ HqScaler::HqScaler(const uint8_t* src, int32_t srcW, int32_t srcH, uint8_t* dst,
         P.rowCount[y] = e - s + 1;
         P.rowEnd[y] = std::min(e, srcH - 1);
     }
-    P.acc.assign(static_cast<size_t>(P.span) * 3, 0);
+    const int32_t n = P.span * 3;
+    const int32_t tallest = *std::max_element(P.rowCount.begin(), P.rowCount.end());
+    int32_t widest = 1;
+    std::map<int32_t, int32_t> columnsOfWidth;
+    for (int32_t x = 0; x < dstW; ++x) {
+        const int32_t m = P.colEnd[x] - P.colStart[x] + 1;
+        widest = std::max(widest, m);
+        if (m >= 1) ++columnsOfWidth[m];
+        if (std::find(P.nxValues.begin(), P.nxValues.end(), P.colCount[x]) == P.nxValues.end())
+            P.nxValues.push_back(P.colCount[x]);
+    }
+    P.colNx.resize(dstW);
+    for (int32_t x = 0; x < dstW; ++x)
+        P.colNx[x] = static_cast<uint8_t>(std::find(P.nxValues.begin(), P.nxValues.end(), P.colCount[x]) -
+                                          P.nxValues.begin());
     // Each block shape's quotients once, when that is cheaper than dividing every output.
     const uint64_t outputs = static_cast<uint64_t>(dstW) * dstH * 3;
-    const std::set<int32_t> widths(P.colCount.begin(), P.colCount.end());
     const std::set<int32_t> heights(P.rowCount.begin(), P.rowCount.end());
-    for (int32_t nx : widths) {
+    bool allTables = P.nxValues.size() < 256;
+    for (int32_t nx : P.nxValues) {
         for (int32_t ny : heights) {
             const uint64_t size = 255ull * nx * ny + 1;
-            if (size > std::max<uint64_t>(4096, outputs)) continue;
+            if (size > std::max<uint64_t>(4096, outputs)) {
+                allTables = false;
+                continue;
+            }
             std::vector<uint8_t> t(size);
             for (uint32_t sum = 0; sum < size; ++sum) t[sum] = DivideBlock(sum, nx, ny);
             P.tables.emplace(std::make_pair(nx, ny), std::move(t));
         }
     }
+    P.packed = allTables && static_cast<int64_t>(widest) * tallest * 255 <= 65535;
+    const int32_t row = n + 32;  // room for the vector loops' reach
+    int32_t size = row;
+    if (P.packed) {
+        for (auto [m, count] : columnsOfWidth) {
+            if (m == 1 || count < std::max(8, dstW / 16) || P.windowWidths.size() == 3) continue;
+            P.windowWidths.push_back(m);
+            P.windowBase.push_back(size);
+            size += row;
+        }
+        P.oddBase = size;
+        P.colOffset.resize(dstW);
+        for (int32_t x = 0; x < dstW; ++x) {
+            const int32_t m = P.colEnd[x] - P.colStart[x] + 1;
+            auto it = std::find(P.windowWidths.begin(), P.windowWidths.end(), m);
+            if (m == 1) {
+                P.colOffset[x] = P.colStart[x] * 3;
+            } else if (it != P.windowWidths.end()) {
+                P.colOffset[x] = P.windowBase[it - P.windowWidths.begin()] + P.colStart[x] * 3;
+            } else {
+                P.colOffset[x] = P.oddBase + static_cast<int32_t>(P.oddColumns.size()) * 3;
+                P.oddColumns.push_back(x);
+            }
+        }
+        size = P.oddBase + static_cast<int32_t>(P.oddColumns.size()) * 3;
+    }
+    P.sums.assign(static_cast<size_t>(size), 0);
 }
 
 HqScaler::~HqScaler() = default;
@@ -213,34 +268,68 @@ void HqScaler::Rows(int32_t y0, int32_t y1) {
         }
         return;
     }
-    case Plan::Mode::Average: {
-        const int32_t n = P.span * 3;
-        for (int32_t y = y0; y < y1; ++y) {
-            std::fill(P.acc.begin(), P.acc.end(), uint16_t{0});
-            for (int32_t j = P.rowStart[y]; j <= P.rowEnd[y]; ++j)
-                (P.avx2 ? AccumulateAvx2 : AccumulateBaseline)(src_ + j * srcStride, P.acc.data(), n);
-            uint8_t* out = dst_ + y * dstStride;
-            const int32_t ny = P.rowCount[y];
-            const std::vector<uint8_t>* table = nullptr;
-            int32_t tableNx = -1;
-            for (int32_t x = 0; x < dstW_; ++x) {
-                uint32_t s[3] = {0, 0, 0};
-                for (int32_t i = P.colStart[x]; i <= P.colEnd[x]; ++i) {
-                    s[0] += P.acc[i * 3];
-                    s[1] += P.acc[i * 3 + 1];
-                    s[2] += P.acc[i * 3 + 2];
-                }
-                const int32_t nx = P.colCount[x];
-                if (nx != tableNx) {
-                    auto it = P.tables.find({nx, ny});
-                    table = it == P.tables.end() ? nullptr : &it->second;
-                    tableNx = nx;
-                }
-                for (int k = 0; k < 3; ++k) out[x * 3 + k] = table ? (*table)[s[k]] : DivideBlock(s[k], nx, ny);
-            }
+    case Plan::Mode::Average:
+        for (int32_t y = y0; y < y1; ++y) AverageRow(P, y, dst_ + y * dstStride);
+        return;
+    }
+}
+
+void HqScaler::AverageRow(Plan& P, int32_t y, uint8_t* __restrict out) {
+    uint16_t* __restrict sums = P.sums.data();
+    const int32_t* __restrict colStart = P.colStart.data();
+    const int32_t* __restrict colEnd = P.colEnd.data();
+    const int32_t ny = P.rowCount[y];
+    const size_t srcStride = static_cast<size_t>(srcW_) * 3;
+    const uint8_t* rows[258];
+    int32_t count = 0;
+    for (int32_t j = P.rowStart[y]; j <= P.rowEnd[y] && count < 258; ++j) rows[count++] = src_ + j * srcStride;
+    const auto sumRows = P.avx2 ? SumRowsAvx2 : SumRowsBaseline;
+
+    if (!P.packed) {
+        // Wide blocks: 32-bit sums, divided or looked up per output.
+        sumRows(rows, count, sums, P.span * 3);
+        for (int32_t x = 0; x < dstW_; ++x) {
+            uint32_t s[3] = {0, 0, 0};
+            for (int32_t i = colStart[x]; i <= colEnd[x]; ++i)
+                for (int k = 0; k < 3; ++k) s[k] += sums[i * 3 + k];
+            const int32_t nx = P.colCount[x];
+            auto it = P.tables.find({nx, ny});
+            for (int k = 0; k < 3; ++k)
+                out[x * 3 + k] = it != P.tables.end() ? it->second[s[k]] : DivideBlock(s[k], nx, ny);
         }
         return;
     }
+
+    const uint8_t* tables[256];
+    for (size_t k = 0; k < P.nxValues.size(); ++k) tables[k] = P.tables.at({P.nxValues[k], ny}).data();
+    const int32_t* __restrict offset = P.colOffset.data();
+    const uint8_t* __restrict colNx = P.colNx.data();
+    const auto windowSums = P.avx2 ? WindowSumsAvx2 : WindowSumsBaseline;
+    size_t odd = 0;
+    // A few hundred outputs at a time, so that the work rows stay in the first-level cache.
+    constexpr int32_t kChunk = 256;
+    for (int32_t x0 = 0; x0 < dstW_; x0 += kChunk) {
+        const int32_t x1 = std::min(x0 + kChunk, dstW_);
+        const int32_t a = std::min(colStart[x0], P.span) * 3;
+        const int32_t b = std::max(std::min(colEnd[x1 - 1] + 1, P.span) * 3, a);
+        const uint8_t* part[258];
+        for (int32_t r = 0; r < count; ++r) part[r] = rows[r] + a;
+        sumRows(part, count, sums + a, b - a);
+        for (size_t w = 0; w < P.windowWidths.size(); ++w)
+            windowSums(sums + a, P.windowWidths[w], sums + P.windowBase[w] + a, b - a);
+        for (; odd < P.oddColumns.size() && P.oddColumns[odd] < x1; ++odd) {
+            const int32_t x = P.oddColumns[odd];
+            uint32_t s[3] = {0, 0, 0};
+            for (int32_t i = colStart[x]; i <= colEnd[x]; ++i)
+                for (int k = 0; k < 3; ++k) s[k] += sums[i * 3 + k];
+            for (int k = 0; k < 3; ++k) sums[P.oddBase + odd * 3 + k] = static_cast<uint16_t>(s[k]);
+        }
+        for (int32_t x = x0; x < x1; ++x) {
+            const uint16_t* s = sums + offset[x];
+            const uint8_t* t = tables[colNx[x]];
+            const uint8_t b0 = t[s[0]], b1 = t[s[1]], b2 = t[s[2]];
+            out[x * 3] = b0, out[x * 3 + 1] = b1, out[x * 3 + 2] = b2;
+        }
     }
 }
 
@@ -263,8 +352,18 @@ void HorizontalBaseline(const uint8_t* v, const int32_t* offA, const int32_t* of
         for (int k = 0; k < 3; ++k) out[x * 3 + k] = Blend23(v[offA[x] + k], v[offB[x] + k], f23[x * 3 + k]);
 }
 
-void AccumulateBaseline(const uint8_t* row, uint16_t* acc, int32_t n) {
-    for (int32_t i = 0; i < n; ++i) acc[i] = static_cast<uint16_t>(acc[i] + row[i]);
+void WindowSumsBaseline(const uint16_t* acc, int32_t m, uint16_t* out, int32_t n) {
+    for (int32_t j = 0; j + 3 * (m - 1) < n; ++j) {
+        uint32_t sum = 0;
+        for (int32_t i = 0; i < m; ++i) sum += acc[j + 3 * i];
+        out[j] = static_cast<uint16_t>(sum);
+    }
+}
+
+void SumRowsBaseline(const uint8_t* const* rows, int32_t count, uint16_t* acc, int32_t n) {
+    std::fill(acc, acc + n, uint16_t{0});
+    for (int32_t r = 0; r < count; ++r)
+        for (int32_t i = 0; i < n; ++i) acc[i] = static_cast<uint16_t>(acc[i] + rows[r][i]);
 }
 
 }  // namespace hq

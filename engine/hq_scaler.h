@@ -35,6 +35,8 @@ public:
     struct Plan;
 
 private:
+    void AverageRow(Plan& plan, int32_t y, uint8_t* out);
+
     const uint8_t* src_;
     int32_t srcW_, srcH_;
     uint8_t* dst_;

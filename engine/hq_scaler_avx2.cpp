@@ -78,14 +78,67 @@ TAMSEL_AVX2 void HorizontalAvx2(const uint8_t* v, const int32_t* base, const uin
     }
 }
 
-TAMSEL_AVX2 void AccumulateAvx2(const uint8_t* row, uint16_t* acc, int32_t n) {
+template <int Count>
+TAMSEL_AVX2 inline int32_t SumRowsFixed(const uint8_t* const* rows, uint16_t* acc, int32_t n) {
+    const uint8_t* r[Count];
+    for (int k = 0; k < Count; ++k) r[k] = rows[k];
     int32_t i = 0;
-    for (; i + 16 <= n; i += 16) {
-        const __m256i add = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i)));
-        __m256i* p = reinterpret_cast<__m256i*>(acc + i);
-        _mm256_storeu_si256(p, _mm256_add_epi16(_mm256_loadu_si256(p), add));
+    for (; i + 32 <= n; i += 32) {
+        __m256i lo = _mm256_setzero_si256(), hi = _mm256_setzero_si256();
+        for (int k = 0; k < Count; ++k) {
+            _mm_prefetch(reinterpret_cast<const char*>(r[k] + i + 768), _MM_HINT_T0);
+            const __m128i b0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r[k] + i));
+            const __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r[k] + i + 16));
+            lo = _mm256_add_epi16(lo, _mm256_cvtepu8_epi16(b0));
+            hi = _mm256_add_epi16(hi, _mm256_cvtepu8_epi16(b1));
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(acc + i), lo);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(acc + i + 16), hi);
     }
-    for (; i < n; ++i) acc[i] = static_cast<uint16_t>(acc[i] + row[i]);
+    return i;
+}
+
+TAMSEL_AVX2 void SumRowsAvx2(const uint8_t* const* rows, int32_t count, uint16_t* acc, int32_t n) {
+    int32_t i = 0;
+    // Blocks of the usual view sizes are one to four rows tall.
+    switch (count) {
+    case 1: i = SumRowsFixed<1>(rows, acc, n); break;
+    case 2: i = SumRowsFixed<2>(rows, acc, n); break;
+    case 3: i = SumRowsFixed<3>(rows, acc, n); break;
+    case 4: i = SumRowsFixed<4>(rows, acc, n); break;
+    default:
+        for (; i + 32 <= n; i += 32) {
+            __m256i lo = _mm256_setzero_si256(), hi = _mm256_setzero_si256();
+            for (int32_t k = 0; k < count; ++k) {
+                const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows[k] + i));
+                lo = _mm256_add_epi16(lo, _mm256_cvtepu8_epi16(_mm256_castsi256_si128(b)));
+                hi = _mm256_add_epi16(hi, _mm256_cvtepu8_epi16(_mm256_extracti128_si256(b, 1)));
+            }
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(acc + i), lo);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(acc + i + 16), hi);
+        }
+    }
+    for (; i < n; ++i) {
+        uint32_t sum = 0;
+        for (int32_t k = 0; k < count; ++k) sum += rows[k][i];
+        acc[i] = static_cast<uint16_t>(sum);
+    }
+}
+
+TAMSEL_AVX2 void WindowSumsAvx2(const uint16_t* acc, int32_t m, uint16_t* out, int32_t n) {
+    const int32_t last = n - 3 * (m - 1);  // positions with every neighbour inside
+    int32_t j = 0;
+    for (; j + 16 <= last; j += 16) {
+        __m256i sum = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(acc + j));
+        for (int32_t i = 1; i < m; ++i)
+            sum = _mm256_add_epi16(sum, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(acc + j + 3 * i)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + j), sum);
+    }
+    for (; j < last; ++j) {
+        uint32_t sum = 0;
+        for (int32_t i = 0; i < m; ++i) sum += acc[j + 3 * i];
+        out[j] = static_cast<uint16_t>(sum);
+    }
 }
 
 bool CpuHasAvx2() { return __builtin_cpu_supports("avx2"); }
@@ -99,7 +152,10 @@ void BlendRowsAvx2(const uint8_t* a, const uint8_t* b, int32_t f23, uint8_t* out
     BlendRowsBaseline(a, b, f23, out, n);
 }
 void HorizontalAvx2(const uint8_t*, const int32_t*, const uint8_t*, const int32_t*, uint8_t*, int32_t) {}
-void AccumulateAvx2(const uint8_t* row, uint16_t* acc, int32_t n) { AccumulateBaseline(row, acc, n); }
+void SumRowsAvx2(const uint8_t* const* rows, int32_t count, uint16_t* acc, int32_t n) {
+    SumRowsBaseline(rows, count, acc, n);
+}
+void WindowSumsAvx2(const uint16_t* acc, int32_t m, uint16_t* out, int32_t n) { WindowSumsBaseline(acc, m, out, n); }
 bool CpuHasAvx2() { return false; }
 }  // namespace tamsel::hq
 

@@ -40,9 +40,14 @@ void HorizontalBaseline(const uint8_t* v, const int32_t* offA, const int32_t* of
 void HorizontalAvx2(const uint8_t* v, const int32_t* base, const uint8_t* masks, const int32_t* f23, uint8_t* out,
                     int32_t chunks);
 
-// acc[i] += row[i] for i < n.
-void AccumulateBaseline(const uint8_t* row, uint16_t* acc, int32_t n);
-void AccumulateAvx2(const uint8_t* row, uint16_t* acc, int32_t n);
+// acc[i] = rows[0][i] + ... + rows[count - 1][i] for i < n; count <= 257 keeps it in 16 bits.
+void SumRowsBaseline(const uint8_t* const* rows, int32_t count, uint16_t* acc, int32_t n);
+void SumRowsAvx2(const uint8_t* const* rows, int32_t count, uint16_t* acc, int32_t n);
+
+// out[j] = acc[j] + acc[j + 3] + ... + acc[j + 3 (m - 1)]: the sums of m
+// neighbouring pixels, per channel, at every position that has them all.
+void WindowSumsBaseline(const uint16_t* acc, int32_t m, uint16_t* out, int32_t n);
+void WindowSumsAvx2(const uint16_t* acc, int32_t m, uint16_t* out, int32_t n);
 
 bool CpuHasAvx2();
 

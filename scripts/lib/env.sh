@@ -45,9 +45,18 @@ ts_display() {
 # prefix's services with their output detached: otherwise a test runner that
 # reads the first Wine process's pipes waits on them.
 ts_wineserver() {
+  "$WINESERVER" -k >/dev/null 2>&1 || true  # a stale server of this prefix, and its processes
+  ts_wine_started=1
   setsid "$WINESERVER" -p -f >/dev/null 2>&1 < /dev/null &
   ts_pids+=($!)
   "$WINE" cmd /c exit >/dev/null 2>&1 < /dev/null || true
+  # One idle console keeps the prefix's services up between test programs;
+  # without it they stop after a few idle seconds and every program pays their restart.
+  ts_keepalive="$(mktemp -u)"
+  mkfifo "$ts_keepalive"
+  "$WINE" cmd /k < "$ts_keepalive" >/dev/null 2>&1 &
+  ts_pids+=($!)
+  exec {ts_keepalive_fd}>"$ts_keepalive"
 }
 
 ts_prefix() {
@@ -67,6 +76,10 @@ winepath_of() { printf 'Z:%s' "$(printf '%s' "$1" | tr / '\\')"; }
 
 ts_cleanup() {
   local p
+  # The prefix's own processes (services, desktop) go with the server.
+  if [ -n "${ts_wine_started:-}" ]; then "$WINESERVER" -k >/dev/null 2>&1 || true; fi
+  ts_wine_started=
+  if [ -n "${ts_keepalive_fd:-}" ]; then exec {ts_keepalive_fd}>&-; rm -f "$ts_keepalive"; ts_keepalive_fd=; fi
   for p in "${ts_pids[@]}"; do kill "$p" 2>/dev/null || true; done
   for p in "${ts_pids[@]}"; do wait "$p" 2>/dev/null || true; done
   ts_pids=()
