@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <set>
 #include <utility>
@@ -86,7 +87,9 @@ struct HqScaler::Plan {
     int32_t oddBase = 0;
     std::vector<int32_t> colOffset;
     std::vector<int32_t> nxValues;  // the whole block widths of the run
-    std::vector<uint8_t> colNx;     // index into nxValues
+    // The quotient table of every output, per block height (rows of dstW).
+    std::vector<int32_t> nyValues;
+    std::vector<const uint8_t*> colTable;
 };
 
 HqScaler::HqScaler(const uint8_t* src, int32_t srcW, int32_t srcH, uint8_t* dst, int32_t dstW, int32_t dstH,
@@ -175,10 +178,6 @@ HqScaler::HqScaler(const uint8_t* src, int32_t srcW, int32_t srcH, uint8_t* dst,
         if (std::find(P.nxValues.begin(), P.nxValues.end(), P.colCount[x]) == P.nxValues.end())
             P.nxValues.push_back(P.colCount[x]);
     }
-    P.colNx.resize(dstW);
-    for (int32_t x = 0; x < dstW; ++x)
-        P.colNx[x] = static_cast<uint8_t>(std::find(P.nxValues.begin(), P.nxValues.end(), P.colCount[x]) -
-                                          P.nxValues.begin());
     // Each block shape's quotients once, when that is cheaper than dividing every output.
     const uint64_t outputs = static_cast<uint64_t>(dstW) * dstH * 3;
     const std::set<int32_t> heights(P.rowCount.begin(), P.rowCount.end());
@@ -222,6 +221,13 @@ HqScaler::HqScaler(const uint8_t* src, int32_t srcW, int32_t srcH, uint8_t* dst,
         size = P.oddBase + static_cast<int32_t>(P.oddColumns.size()) * 3;
     }
     P.sums.assign(static_cast<size_t>(size), 0);
+    if (P.packed) {
+        P.nyValues.assign(heights.begin(), heights.end());
+        P.colTable.resize(P.nyValues.size() * dstW);
+        for (size_t h = 0; h < P.nyValues.size(); ++h)
+            for (int32_t x = 0; x < dstW; ++x)
+                P.colTable[h * dstW + x] = P.tables.at({P.colCount[x], P.nyValues[h]}).data();
+    }
 }
 
 HqScaler::~HqScaler() = default;
@@ -300,10 +306,9 @@ void HqScaler::AverageRow(Plan& P, int32_t y, uint8_t* __restrict out) {
         return;
     }
 
-    const uint8_t* tables[256];
-    for (size_t k = 0; k < P.nxValues.size(); ++k) tables[k] = P.tables.at({P.nxValues[k], ny}).data();
+    const size_t h = std::find(P.nyValues.begin(), P.nyValues.end(), ny) - P.nyValues.begin();
+    const uint8_t* const* __restrict colTable = P.colTable.data() + h * dstW_;
     const int32_t* __restrict offset = P.colOffset.data();
-    const uint8_t* __restrict colNx = P.colNx.data();
     const auto windowSums = P.avx2 ? WindowSumsAvx2 : WindowSumsBaseline;
     size_t odd = 0;
     // A few hundred outputs at a time, so that the work rows stay in the first-level cache.
@@ -324,11 +329,19 @@ void HqScaler::AverageRow(Plan& P, int32_t y, uint8_t* __restrict out) {
                 for (int k = 0; k < 3; ++k) s[k] += sums[i * 3 + k];
             for (int k = 0; k < 3; ++k) sums[P.oddBase + odd * 3 + k] = static_cast<uint16_t>(s[k]);
         }
-        for (int32_t x = x0; x < x1; ++x) {
+        // One 4-byte store a pixel; its fourth byte is the next pixel's first,
+        // written again right after, so the row's last pixel is stored bytewise.
+        const int32_t wide = std::min(x1, dstW_ - 1);
+        for (int32_t x = x0; x < wide; ++x) {
             const uint16_t* s = sums + offset[x];
-            const uint8_t* t = tables[colNx[x]];
-            const uint8_t b0 = t[s[0]], b1 = t[s[1]], b2 = t[s[2]];
-            out[x * 3] = b0, out[x * 3 + 1] = b1, out[x * 3 + 2] = b2;
+            const uint8_t* t = colTable[x];
+            const uint32_t v = t[s[0]] | (uint32_t{t[s[1]]} << 8) | (uint32_t{t[s[2]]} << 16);
+            std::memcpy(out + x * 3, &v, 4);
+        }
+        if (wide < x1) {
+            const uint16_t* s = sums + offset[wide];
+            const uint8_t* t = colTable[wide];
+            out[wide * 3] = t[s[0]], out[wide * 3 + 1] = t[s[1]], out[wide * 3 + 2] = t[s[2]];
         }
     }
 }

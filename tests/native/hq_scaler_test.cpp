@@ -99,6 +99,18 @@ TEST_P(BothKernels, MatchesTheLiteralDefinitionByteForByte) {
     EXPECT_GT(cases, 1400);
 }
 
+TEST_P(BothKernels, WideRowsMatchTheLiteralDefinitionToo) {
+    // Rows wide enough to be worked in several pieces, with every kind of block.
+    std::mt19937 rng(99);
+    const int sw = 2611, sh = 9;
+    Pixels src(static_cast<size_t>(sw) * sh * 3);
+    for (size_t i = 0; i < src.size(); ++i) src[i] = static_cast<uint8_t>(i % 5 == 0 ? rng() : 120 + i % 3);
+    for (int p : {99, 67, 50, 33, 25, 13, 7, 2, 1, 150}) {
+        const int dw = std::max(1, sw * p / 100) + (p % 2), dh = std::max(1, sh * p / 100);
+        ASSERT_EQ(Scale(src, sw, sh, dw, dh, p), Literal(src, sw, sh, dw, dh, p)) << p;
+    }
+}
+
 TEST_P(BothKernels, RowsMayBeComputedInAnyPiecesWithTheSameResult) {
     std::mt19937 rng(7);
     Pixels src(37 * 23 * 3);
