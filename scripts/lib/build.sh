@@ -15,3 +15,8 @@ build_native() {
   cmake -S "$TS_ROOT" -B "$TS_BUILD/native" -DCMAKE_BUILD_TYPE=Debug >/dev/null
   cmake --build "$TS_BUILD/native" -j"$(nproc)"
 }
+build_fuzz() {
+  cmake -S "$TS_ROOT" -B "$TS_BUILD/fuzz" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMSEL_FUZZ=ON >/dev/null
+  cmake --build "$TS_BUILD/fuzz" -j"$(nproc)" --target dib_fuzz records_fuzz
+}
