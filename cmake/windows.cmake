@@ -23,6 +23,17 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL i686)
   target_link_options(Rastel PRIVATE -Wl,--enable-stdcall-fixup)
 endif()
 
+# The Susie plug-in host's classes (the COM control that exposes them comes with
+# the control library); tests drive them directly.
+add_library(quillmount_host STATIC
+  pluginhost/SPIFunction.cpp
+  pluginhost/SPIFile.cpp
+  pluginhost/SPIModule.cpp
+  pluginhost/SPIManager.cpp
+)
+target_link_libraries(quillmount_host PUBLIC tamsel_core ole32 oleaut32 uuid gdi32 user32 advapi32)
+target_compile_options(quillmount_host PRIVATE ${TAMSEL_WARNINGS})
+
 # Everything of the program but its entry point, so tests drive the real code.
 add_library(tamsel_app STATIC
   app/settings.cpp
