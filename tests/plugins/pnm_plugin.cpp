@@ -24,8 +24,10 @@ const std::string kLongName(3000, 'N');
 
 const char* const kInfo[] = {PLUGIN_VERSION, PLUGIN_NAME, PLUGIN_FILTER, "PNM pictures", "*.pnm",
                              "Other PNM pictures"};
-#ifdef PLUGIN_THREE_STRINGS
+#if defined(PLUGIN_THREE_STRINGS)
 constexpr int kInfoCount = 3;
+#elif defined(PLUGIN_FIVE_STRINGS)
+constexpr int kInfoCount = 5;  // the fifth has no partner
 #else
 constexpr int kInfoCount = 6;
 #endif
@@ -94,7 +96,13 @@ SPI_EXPORT int WINAPI GetPictureInfo(const char* source, SusieLong, unsigned fla
     info->textHandle = 0;
     if (!p.comment.empty()) {
         HLOCAL text = BlockOf(p.comment.c_str(), p.comment.size());  // no NUL: the host bounds it
+#ifdef PLUGIN_PACKED_INFO
+        // The handle packed right after the colour depth, as some 64-bit plug-ins write it.
+        const uint64_t handle = reinterpret_cast<uintptr_t>(text);
+        std::memcpy(reinterpret_cast<uint8_t*>(info) + 22, &handle, sizeof(void*));
+#else
         info->textHandle = reinterpret_cast<uintptr_t>(text);
+#endif
     }
     return kOk;
 }

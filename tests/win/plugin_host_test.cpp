@@ -174,6 +174,11 @@ TEST_F(PluginHostTest, SelfDescriptionsDecideWhichPluginsTakePart) {
     EXPECT_EQ(longName.Filters().size(), 2u);  // strings 2..5: two pairs
     EXPECT_FALSE(longName.LoadInfo(folder.Module(L"long_name")));  // once only
 
+    // Five strings: one filter pair, the fifth string dropped.
+    SPIModule five;
+    ASSERT_TRUE(five.LoadInfo(PluginSource(L"five_strings")));
+    EXPECT_EQ(five.Filters(), std::vector<std::wstring>{L"*.ppm;*.pgm"});
+
     // Described but without GetPictureInfo: it never supports anything.
     SPIModule partial;
     ASSERT_TRUE(partial.LoadInfo(folder.Module(L"no_picture_info")));
@@ -212,6 +217,17 @@ TEST_F(PluginHostTest, PicturesComeOutWithTheirPropertiesAndText) {
     EXPECT_EQ(g->PictureText(), L"");
     EXPECT_EQ(Pixel(g->Picture(), 0, 0), 0x101010u);
     EXPECT_EQ(Pixel(g->Picture(), 1, 1), 0x404040u);
+}
+
+TEST_F(PluginHostTest, ATextHandlePackedAfterTheColourDepthIsFoundToo) {
+    PluginFolder folder({L"packed_info"});
+    SPIManager m;
+    WriteBytes(files / L"c.ppm", Ppm(L"packed text"));
+    auto c = FileFor(files / L"c.ppm");
+    ASSERT_EQ(m.LoadFile(c.get()), S_OK);
+    ASSERT_TRUE(c->HasPicture());
+    EXPECT_EQ(c->PictureText(), L"packed text");
+    EXPECT_EQ(c->PictureDepth(), 24);
 }
 
 TEST_F(PluginHostTest, TheSuccessfulPluginMovesToTheFrontAndAFailingOneKeepsItsPlace) {
