@@ -148,25 +148,23 @@ HqScaler::HqScaler(const uint8_t* src, int32_t srcW, int32_t srcH, uint8_t* dst,
         return;
     }
     P.mode = Plan::Mode::Average;
-    P.colStart.resize(dstW);
-    P.colEnd.resize(dstW);
-    P.colCount.resize(dstW);
-    for (int32_t x = 0; x < dstW; ++x) {
-        auto [s, e] = BlockOf(x, percent);
-        P.colStart[x] = s;
-        P.colCount[x] = e - s + 1;
-        P.colEnd[x] = std::min(e, srcW - 1);  // beyond the source: skipped, still counted
-        P.span = std::max(P.span, P.colEnd[x] + 1);
-    }
-    P.rowStart.resize(dstH);
-    P.rowEnd.resize(dstH);
-    P.rowCount.resize(dstH);
-    for (int32_t y = 0; y < dstH; ++y) {
-        auto [s, e] = BlockOf(y, percent);
-        P.rowStart[y] = s;
-        P.rowCount[y] = e - s + 1;
-        P.rowEnd[y] = std::min(e, srcH - 1);
-    }
+    // Blocks along one axis: start, end clamped to the source (beyond it:
+    // skipped, still counted) and the whole count.
+    auto blocks = [percent](int32_t outputs, int32_t sourceSize, std::vector<int32_t>& start,
+                            std::vector<int32_t>& end, std::vector<int32_t>& count) {
+        start.resize(outputs);
+        end.resize(outputs);
+        count.resize(outputs);
+        for (int32_t i = 0; i < outputs; ++i) {
+            auto [s, e] = BlockOf(i, percent);
+            start[i] = s;
+            count[i] = e - s + 1;
+            end[i] = std::min(e, sourceSize - 1);
+        }
+    };
+    blocks(dstW, srcW, P.colStart, P.colEnd, P.colCount);
+    blocks(dstH, srcH, P.rowStart, P.rowEnd, P.rowCount);
+    for (int32_t x = 0; x < dstW; ++x) P.span = std::max(P.span, P.colEnd[x] + 1);
     const int32_t n = P.span * 3;
     const int32_t tallest = *std::max_element(P.rowCount.begin(), P.rowCount.end());
     int32_t widest = 1;
