@@ -23,16 +23,46 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL i686)
   target_link_options(Rastel PRIVATE -Wl,--enable-stdcall-fixup)
 endif()
 
-# The Susie plug-in host's classes (the COM control that exposes them comes with
-# the control library); tests drive them directly.
+# The control library's type library and interface header, from its IDL.
+find_program(WIDL NAMES ${TOOLCHAIN_PREFIX}-widl widl REQUIRED)
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(WIDL_TARGET --win64)
+  set(WINE_PE_DIR /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
+else()
+  set(WIDL_TARGET --win32)
+  set(WINE_PE_DIR /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)  # stdole2.tlb: only its types are used
+endif()
+set(QM_GEN ${CMAKE_BINARY_DIR}/generated)
+add_custom_command(
+  OUTPUT ${QM_GEN}/Quillmount_h.h ${QM_GEN}/Quillmount_i.c ${QM_GEN}/Quillmount.tlb
+  COMMAND ${WIDL} ${WIDL_TARGET} -I/usr/include/wine/wine/windows -L ${WINE_PE_DIR}
+          -h -H ${QM_GEN}/Quillmount_h.h -u -U ${QM_GEN}/Quillmount_i.c -t -T ${QM_GEN}/Quillmount.tlb
+          ${CMAKE_SOURCE_DIR}/pluginhost/Quillmount.idl
+  DEPENDS ${CMAKE_SOURCE_DIR}/pluginhost/Quillmount.idl)
+
+# The Susie plug-in host: its classes, also linked directly by the tests.
 add_library(quillmount_host STATIC
   pluginhost/SPIFunction.cpp
   pluginhost/SPIFile.cpp
   pluginhost/SPIModule.cpp
   pluginhost/SPIManager.cpp
+  pluginhost/SusiePlugin.cpp
+  ${QM_GEN}/Quillmount_i.c
+  ${QM_GEN}/Quillmount_h.h
 )
+target_include_directories(quillmount_host PUBLIC ${QM_GEN})
 target_link_libraries(quillmount_host PUBLIC tamsel_core ole32 oleaut32 uuid gdi32 user32 advapi32)
 target_compile_options(quillmount_host PRIVATE ${TAMSEL_WARNINGS})
+
+# Quillmount.dll: the in-process COM server of the control SusiePlugin.
+add_library(Quillmount SHARED pluginhost/quillmount_dll.cpp pluginhost/Quillmount.def pluginhost/Quillmount.rc)
+set_target_properties(Quillmount PROPERTIES PREFIX "" OUTPUT_NAME Quillmount)
+target_link_libraries(Quillmount PRIVATE quillmount_host)
+target_include_directories(Quillmount PRIVATE ${QM_GEN})
+set_source_files_properties(pluginhost/Quillmount.rc PROPERTIES OBJECT_DEPENDS ${QM_GEN}/Quillmount.tlb)
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL i686)
+  target_link_options(Quillmount PRIVATE -Wl,--enable-stdcall-fixup)
+endif()
 
 # Everything of the program but its entry point, so tests drive the real code.
 add_library(tamsel_app STATIC

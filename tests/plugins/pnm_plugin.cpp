@@ -129,7 +129,7 @@ SPI_EXPORT int WINAPI GetPicture(const char* source, SusieLong, unsigned flag, H
     const size_t stride = ((static_cast<size_t>(p.width) * bi.h.biBitCount + 31) / 32) * 4;
     std::vector<uint8_t> bits(stride * p.height, 0);
     for (int y = 0; y < p.height; ++y) {
-        if (progress && y % 4 == 0 && progress(y, p.height, data)) return kAborted;
+        if (progress && y % 2 == 0 && progress(y, p.height, data)) return kAborted;
         const int row = p.grey ? p.height - 1 - y : y;
         uint8_t* out = &bits[stride * row];
         const uint8_t* in = &f[p.data + static_cast<size_t>(y) * p.width * (p.grey ? 1 : 3)];

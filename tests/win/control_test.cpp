@@ -1,0 +1,255 @@
+// The control SusiePlugin as its users reach it: registered with regsvr32,
+// created by its ProgID, called late-bound through IDispatch.
+#include <gtest/gtest.h>
+
+#include <ocidl.h>
+#include <olectl.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/mdlTamsel.h"
+#include "test_support.h"
+
+using namespace testing_support;
+
+namespace {
+
+#ifdef _WIN64
+const std::wstring kSuffix = L".sph";
+#else
+const std::wstring kSuffix = L".spi";
+#endif
+
+std::wstring Dll() { return tamsel::ProgramFolder() + L"\\Quillmount.dll"; }
+
+DWORD RunProcess(const std::wstring& commandLine) {
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    std::wstring cmd = commandLine;
+    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 9999;
+    WaitForSingleObject(pi.hProcess, 60000);
+    DWORD code = 9999;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return code;
+}
+
+void SetPluginFolder(const std::wstring& path) {
+    HKEY key;
+    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Obrinth\\Susie\\Plug-in", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                    &key, nullptr);
+    RegSetValueExW(key, L"Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                   static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+}
+
+// Late-bound calls by identifier.
+struct Call {
+    HRESULT hr;
+    VARIANT result;
+    EXCEPINFO excep;
+};
+
+Call Invoke(IDispatch* d, DISPID id, WORD flags, std::vector<VARIANT> args = {}) {
+    Call c{};
+    VariantInit(&c.result);
+    DISPPARAMS p{};
+    p.cArgs = static_cast<UINT>(args.size());
+    p.rgvarg = args.empty() ? nullptr : args.data();
+    DISPID named = DISPID_PROPERTYPUT;
+    if (flags == DISPATCH_PROPERTYPUT) {
+        p.cNamedArgs = 1;
+        p.rgdispidNamedArgs = &named;
+    }
+    c.hr = d->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &p, &c.result, &c.excep, nullptr);
+    return c;
+}
+
+VARIANT Text(const std::wstring& s) {
+    VARIANT v;
+    V_VT(&v) = VT_BSTR;
+    V_BSTR(&v) = SysAllocString(s.c_str());
+    return v;
+}
+
+// An event sink: any Invoke of the event interface runs the handler.
+class Sink : public IDispatch {
+public:
+    std::function<void()> onProgress;
+    STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
+        if (riid == IID_IUnknown || riid == IID_IDispatch) {
+            *out = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
+    STDMETHODIMP_(ULONG) Release() override { return --refs; }
+    STDMETHODIMP GetTypeInfoCount(UINT* n) override { return *n = 0, S_OK; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+        if (id == 1) {
+            ++events;
+            if (onProgress) onProgress();
+        }
+        return S_OK;
+    }
+    ULONG refs = 1;
+    int events = 0;
+};
+
+class ControlTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_EQ(RunProcess(L"regsvr32.exe /s \"" + Dll() + L"\""), 0u); }
+    void SetUp() override {
+        CopyFileW((tamsel::ProgramFolder() + L"\\testplugins\\pnm" + kSuffix).c_str(),
+                  (plugins / (L"pnm" + kSuffix)).c_str(), FALSE);
+        SetPluginFolder(plugins.path());
+        CLSID clsid;
+        ASSERT_EQ(CLSIDFromProgID(L"Quillmount.SusiePlugin", &clsid), S_OK);
+        ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                   reinterpret_cast<void**>(&control)),
+                  S_OK);
+    }
+    void TearDown() override {
+        if (control) control->Release();
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Obrinth");
+    }
+    IDispatch* control = nullptr;
+    TempDir plugins, files;
+};
+
+std::vector<uint8_t> TallPpm() {  // 1 x 120, reported row by row
+    std::string s = "P6 1 120 255\n";
+    s.append(360, '\x7f');
+    return std::vector<uint8_t>(s.begin(), s.end());
+}
+
+}  // namespace
+
+TEST_F(ControlTest, MembersResolveByNameToTheirIdentifiers) {
+    const std::pair<const wchar_t*, DISPID> members[] = {
+        {L"ProgressMax", 0x68030003}, {L"ProgressValue", 0x68030002},    {L"LoadCancel", 0x68030001},
+        {L"AllPicturesFilter", 0x68030000}, {L"Start", 0x60030005}, {L"LoadSusiePicture", 0x60030008}};
+    for (auto [name, id] : members) {
+        DISPID got = 0;
+        LPOLESTR n = const_cast<LPOLESTR>(name);
+        ASSERT_EQ(control->GetIDsOfNames(IID_NULL, &n, 1, LOCALE_USER_DEFAULT, &got), S_OK) << name;
+        EXPECT_EQ(got, id) << name;
+    }
+}
+
+TEST_F(ControlTest, BeforeStartOnlyBitmapsAreNamedAndNothingLoads) {
+    Call f = Invoke(control, 0x68030000, DISPATCH_PROPERTYGET);
+    ASSERT_EQ(f.hr, S_OK);
+    EXPECT_STREQ(V_BSTR(&f.result), L"*.bmp;");
+    VariantClear(&f.result);
+    Call l = Invoke(control, 0x60030008, DISPATCH_METHOD, {Text(DataPath(L"sample.bmp"))});
+    EXPECT_EQ(l.hr, S_OK);
+    EXPECT_EQ(V_VT(&l.result), VT_DISPATCH);
+    EXPECT_EQ(V_DISPATCH(&l.result), nullptr);
+}
+
+TEST_F(ControlTest, StartFindsThePluginsAndPicturesLoadWithProgressEvents) {
+    ASSERT_EQ(Invoke(control, 0x60030005, DISPATCH_METHOD).hr, S_OK);
+    Call f = Invoke(control, 0x68030000, DISPATCH_PROPERTYGET);
+    EXPECT_STREQ(V_BSTR(&f.result), L"*.bmp;*.ppm;*.pgm");
+    VariantClear(&f.result);
+
+    IConnectionPointContainer* cpc = nullptr;
+    ASSERT_EQ(control->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&cpc)), S_OK);
+    IProvideClassInfo2* pci = nullptr;
+    ASSERT_EQ(control->QueryInterface(IID_IProvideClassInfo2, reinterpret_cast<void**>(&pci)), S_OK);
+    IID events{};
+    ASSERT_EQ(pci->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &events), S_OK);
+    pci->Release();
+    IConnectionPoint* cp = nullptr;
+    ASSERT_EQ(cpc->FindConnectionPoint(events, &cp), S_OK);
+    cpc->Release();
+    Sink sink;
+    long seenValue = -1, seenMax = -1;
+    sink.onProgress = [&] {
+        Call v = Invoke(control, 0x68030002, DISPATCH_PROPERTYGET);
+        Call m = Invoke(control, 0x68030003, DISPATCH_PROPERTYGET);
+        if (V_I4(&v.result) == 30) seenValue = V_I4(&v.result), seenMax = V_I4(&m.result);
+    };
+    DWORD cookie = 0;
+    ASSERT_EQ(cp->Advise(&sink, &cookie), S_OK);
+
+    WriteBytes(files / L"tall.ppm", TallPpm());
+    Call l = Invoke(control, 0x60030008, DISPATCH_METHOD, {Text(files / L"tall.ppm")});
+    ASSERT_EQ(l.hr, S_OK);
+    ASSERT_EQ(V_VT(&l.result), VT_DISPATCH);
+    ASSERT_NE(V_DISPATCH(&l.result), nullptr);
+    IPicture* pic = nullptr;
+    ASSERT_EQ(V_DISPATCH(&l.result)->QueryInterface(IID_IPicture, reinterpret_cast<void**>(&pic)), S_OK);
+    EXPECT_EQ(PixelOf(forms::Picture(pic, false), 0, 119), 0x7F7F7Fu);
+    VariantClear(&l.result);
+    EXPECT_EQ(seenValue, 30);
+    EXPECT_EQ(seenMax, 120);
+    EXPECT_GT(sink.events, 30);
+
+    // A bitmap the platform reads raises no event.
+    const int before = sink.events;
+    Call b = Invoke(control, 0x60030008, DISPATCH_METHOD, {Text(DataPath(L"sample.bmp"))});
+    EXPECT_EQ(b.hr, S_OK);
+    EXPECT_NE(V_DISPATCH(&b.result), nullptr);
+    VariantClear(&b.result);
+    EXPECT_EQ(sink.events, before);
+
+    // Cancel from inside the event: no picture and no error.
+    sink.onProgress = [&] {
+        VARIANT t;
+        V_VT(&t) = VT_BOOL;
+        V_BOOL(&t) = VARIANT_TRUE;
+        Invoke(control, 0x68030001, DISPATCH_PROPERTYPUT, {t});
+    };
+    Call c = Invoke(control, 0x60030008, DISPATCH_METHOD, {Text(files / L"tall.ppm")});
+    EXPECT_EQ(c.hr, S_OK);
+    EXPECT_EQ(V_DISPATCH(&c.result), nullptr);
+    // The next load resets the request.
+    sink.onProgress = nullptr;
+    Call again = Invoke(control, 0x60030008, DISPATCH_METHOD, {Text(files / L"tall.ppm")});
+    EXPECT_NE(V_DISPATCH(&again.result), nullptr);
+    VariantClear(&again.result);
+
+    EXPECT_EQ(cp->Unadvise(cookie), S_OK);
+    EXPECT_EQ(cp->Unadvise(cookie), CONNECT_E_NOCONNECTION);
+    cp->Release();
+    EXPECT_EQ(sink.refs, 1u);
+}
+
+TEST_F(ControlTest, AnUnsupportedFileIsAnErrorWithItsNumberAndText) {
+    ASSERT_EQ(Invoke(control, 0x60030005, DISPATCH_METHOD).hr, S_OK);
+    WriteBytes(files / L"notes.txt", {'n', 'o', 'p', 'e'});
+    Call e = Invoke(control, 0x60030008, DISPATCH_METHOD, {Text(files / L"notes.txt")});
+    ASSERT_EQ(e.hr, DISP_E_EXCEPTION);
+    EXPECT_EQ(e.excep.scode, static_cast<SCODE>(0x80040001));
+    ASSERT_NE(e.excep.bstrDescription, nullptr);
+    EXPECT_STREQ(e.excep.bstrDescription, L"未対応フォーマットファイル");
+    SysFreeString(e.excep.bstrDescription);
+    SysFreeString(e.excep.bstrSource);
+    SysFreeString(e.excep.bstrHelpFile);
+
+    Call empty = Invoke(control, 0x60030008, DISPATCH_METHOD, {Text(L"")});
+    EXPECT_EQ(empty.hr, S_OK);
+    EXPECT_EQ(V_DISPATCH(&empty.result), nullptr);
+}
+
+TEST_F(ControlTest, TheLibraryCanUnloadOnceEveryObjectIsReleased) {
+    HMODULE m = GetModuleHandleW(Dll().c_str());
+    ASSERT_NE(m, nullptr);
+    auto canUnload = reinterpret_cast<HRESULT(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(m, "DllCanUnloadNow")));
+    ASSERT_NE(canUnload, nullptr);
+    EXPECT_EQ(canUnload(), S_FALSE);
+    EXPECT_EQ(control->Release(), 0u);
+    control = nullptr;
+    EXPECT_EQ(canUnload(), S_OK);
+}
