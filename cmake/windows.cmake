@@ -84,7 +84,7 @@ target_compile_options(tamsel_app PRIVATE ${TAMSEL_WARNINGS})
 
 add_executable(Tamsel2 WIN32 app/winmain.cpp resources/Tamsel2.rc)
 target_link_libraries(Tamsel2 PRIVATE tamsel_app)
-add_dependencies(Tamsel2 Rastel)  # loaded by name at run time, shipped beside the program
+add_dependencies(Tamsel2 Rastel Quillmount)  # loaded at run time, shipped beside the program
 target_link_options(Tamsel2 PRIVATE -municode $<$<CONFIG:Release>:-s>)
 set_source_files_properties(resources/Tamsel2.rc PROPERTIES
   OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/resources/Tamsel2.ico")

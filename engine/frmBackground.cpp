@@ -18,6 +18,8 @@ void FrmBackground::InitializeComponent() {
 }
 
 void FrmBackground::Form_Load() {
+    // No control (not installed) leaves the engine as one without plug-ins.
+    SusiePlugin.Create();
     SusiePlugin.ProgressValueChange = [this] { SusiePlugin_ProgressValueChange(); };
     SusiePlugin.Start();
     CommonDialog.Filter = BuildOpenFilter(SusiePlugin.AllPicturesFilter());
@@ -30,6 +32,7 @@ void FrmBackground::Form_Load() {
 void FrmBackground::Form_Unload(int& cancel) {
     (void)cancel;
     SusiePlugin.ProgressValueChange = nullptr;
+    SusiePlugin.Destroy();
     mlblProgress = nullptr;
     rastel::Delete(mhBufferDC);
     mhBufferDC = 0;

@@ -1,19 +1,201 @@
 #include "engine/susie_plugin.h"
 
-namespace tamsel {
+#include <ocidl.h>
+#include <olectl.h>
 
-void SusiePluginHost::Start() {
-    progressValue_ = 0;
-    progressMax_ = 0;
+#include "app/mdlTamsel.h"
+
+namespace tamsel {
+namespace {
+
+// The control's class and members, as its type library gives them.
+constexpr CLSID kSusiePluginClass = {0x6f1d2b0e, 0x3a4c, 0x4d5e, {0x9b, 0x71, 0x2c, 0x8e, 0x5a, 0x9d, 0x4f, 0x13}};
+constexpr DISPID kProgressMax = 0x68030003;
+constexpr DISPID kProgressValue = 0x68030002;
+constexpr DISPID kLoadCancel = 0x68030001;
+constexpr DISPID kAllPicturesFilter = 0x68030000;
+constexpr DISPID kStart = 0x60030005;
+constexpr DISPID kLoadSusiePicture = 0x60030008;
+constexpr DISPID kProgressValueChange = 1;
+
+}  // namespace
+
+// Receives the control's event and hands it to the engine's handler.
+class SusiePluginHost::EventSink final : public IDispatch {
+public:
+    explicit EventSink(SusiePluginHost& host) : host_(&host) {}
+    void Detach() { host_ = nullptr; }
+    STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
+        if (!out) return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == events_) {
+            *out = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs_); }
+    STDMETHODIMP_(ULONG) Release() override {
+        const ULONG n = InterlockedDecrement(&refs_);
+        if (n == 0) delete this;
+        return n;
+    }
+    STDMETHODIMP GetTypeInfoCount(UINT* n) override {
+        if (n) *n = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+        if (id == kProgressValueChange && host_ && host_->ProgressValueChange) host_->ProgressValueChange();
+        return S_OK;
+    }
+    IID events_ = IID_NULL;
+
+private:
+    LONG refs_ = 1;
+    SusiePluginHost* host_;
+};
+
+SusiePluginHost::~SusiePluginHost() { Destroy(); }
+
+bool SusiePluginHost::Create() {
+    Destroy();
+    CLSID clsid;
+    if (SUCCEEDED(CLSIDFromProgID(L"Quillmount.SusiePlugin", &clsid)))
+        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, reinterpret_cast<void**>(&control_));
+    if (!control_) {
+        // Not registered: the library beside the program, through its class factory.
+        library_ = LoadLibraryW((ProgramFolder() + L"\\Quillmount.dll").c_str());
+        using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
+        auto get = library_ ? reinterpret_cast<GetClassObject>(
+                                  reinterpret_cast<void*>(GetProcAddress(library_, "DllGetClassObject")))
+                            : nullptr;
+        IClassFactory* factory = nullptr;
+        if (get && SUCCEEDED(get(kSusiePluginClass, IID_IClassFactory, reinterpret_cast<void**>(&factory)))) {
+            factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&control_));
+            factory->Release();
+        }
+        if (!control_ && library_) {
+            FreeLibrary(library_);
+            library_ = nullptr;
+        }
+    }
+    if (!control_) return false;
+
+    // The event, through the connection point the control names as its default source.
+    IProvideClassInfo2* info = nullptr;
+    IConnectionPointContainer* container = nullptr;
+    sink_ = new EventSink(*this);
+    if (SUCCEEDED(control_->QueryInterface(IID_IProvideClassInfo2, reinterpret_cast<void**>(&info)))) {
+        info->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &sink_->events_);
+        info->Release();
+    }
+    if (SUCCEEDED(control_->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container)))) {
+        if (SUCCEEDED(container->FindConnectionPoint(sink_->events_, &point_)) && FAILED(point_->Advise(sink_, &cookie_))) {
+            point_->Release();
+            point_ = nullptr;
+        }
+        container->Release();
+    }
+    return true;
 }
 
-// With no picture plug-in the host reads Windows bitmaps only.
-std::wstring SusiePluginHost::AllPicturesFilter() const { return L"*.bmp;"; }
+void SusiePluginHost::Destroy() {
+    if (point_) {
+        point_->Unadvise(cookie_);
+        point_->Release();
+        point_ = nullptr;
+    }
+    if (sink_) {
+        sink_->Detach();
+        sink_->Release();
+        sink_ = nullptr;
+    }
+    if (control_) {
+        control_->Release();
+        control_ = nullptr;
+    }
+    if (library_) {
+        FreeLibrary(library_);
+        library_ = nullptr;
+    }
+}
+
+HRESULT SusiePluginHost::Call(DISPID id, WORD flags, VARIANT* arg, VARIANT* result, EXCEPINFO* excep) const {
+    if (!control_) return E_NOINTERFACE;
+    DISPPARAMS params{};
+    DISPID named = DISPID_PROPERTYPUT;
+    if (arg) {
+        params.cArgs = 1;
+        params.rgvarg = arg;
+    }
+    if (flags == DISPATCH_PROPERTYPUT) {
+        params.cNamedArgs = 1;
+        params.rgdispidNamedArgs = &named;
+    }
+    return control_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, excep, nullptr);
+}
+
+void SusiePluginHost::Start() { Call(kStart, DISPATCH_METHOD, nullptr, nullptr, nullptr); }
+
+std::wstring SusiePluginHost::AllPicturesFilter() const {
+    VARIANT v;
+    VariantInit(&v);
+    std::wstring filter = L"*.bmp;";  // what a host without plug-ins offers
+    if (SUCCEEDED(Call(kAllPicturesFilter, DISPATCH_PROPERTYGET, nullptr, &v, nullptr)) && V_VT(&v) == VT_BSTR)
+        filter.assign(V_BSTR(&v), SysStringLen(V_BSTR(&v)));
+    VariantClear(&v);
+    return filter;
+}
 
 HRESULT SusiePluginHost::LoadSusiePicture(const std::wstring& newFile, forms::Picture& out) {
-    (void)newFile;
-    (void)out;
-    return kUnsupportedFormat;
+    if (!control_) return kUnsupportedFormat;
+    VARIANT arg, result;
+    VariantInit(&result);
+    V_VT(&arg) = VT_BSTR;
+    V_BSTR(&arg) = SysAllocStringLen(newFile.data(), static_cast<UINT>(newFile.size()));
+    EXCEPINFO excep{};
+    HRESULT hr = Call(kLoadSusiePicture, DISPATCH_METHOD, &arg, &result, &excep);
+    VariantClear(&arg);
+    if (hr == DISP_E_EXCEPTION) {
+        hr = excep.scode ? excep.scode : E_FAIL;
+        SysFreeString(excep.bstrDescription);
+        SysFreeString(excep.bstrSource);
+        SysFreeString(excep.bstrHelpFile);
+    } else if (SUCCEEDED(hr)) {
+        IPicture* picture = nullptr;
+        hr = S_FALSE;
+        if ((V_VT(&result) == VT_DISPATCH || V_VT(&result) == VT_UNKNOWN) && V_UNKNOWN(&result) &&
+            SUCCEEDED(V_UNKNOWN(&result)->QueryInterface(IID_IPicture, reinterpret_cast<void**>(&picture)))) {
+            out = forms::Picture(picture, false);
+            hr = S_OK;
+        }
+    }
+    VariantClear(&result);
+    return hr;
+}
+
+int32_t SusiePluginHost::ProgressValue() const {
+    VARIANT v;
+    VariantInit(&v);
+    Call(kProgressValue, DISPATCH_PROPERTYGET, nullptr, &v, nullptr);
+    return V_VT(&v) == VT_I4 ? V_I4(&v) : 0;
+}
+
+int32_t SusiePluginHost::ProgressMax() const {
+    VARIANT v;
+    VariantInit(&v);
+    Call(kProgressMax, DISPATCH_PROPERTYGET, nullptr, &v, nullptr);
+    return V_VT(&v) == VT_I4 ? V_I4(&v) : 0;
+}
+
+void SusiePluginHost::SetLoadCancel(bool cancel) {
+    VARIANT v;
+    V_VT(&v) = VT_BOOL;
+    V_BOOL(&v) = cancel ? VARIANT_TRUE : VARIANT_FALSE;
+    Call(kLoadCancel, DISPATCH_PROPERTYPUT, &v, nullptr, nullptr);
 }
 
 }  // namespace tamsel

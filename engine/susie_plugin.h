@@ -1,8 +1,10 @@
 #pragma once
-// The engine's side of the plug-in host control: the members the engine uses,
-// behind which the control library is reached. Until that library is in place
-// the host behaves as one with no plug-ins installed.
+// The engine's plug-in host control: the control SusiePlugin of the control
+// library, created by its ProgID (or, when it is not registered, from the
+// library beside the program) and called late-bound by its dispatch
+// identifiers. Without the control the engine runs as with no plug-ins.
 #include <windows.h>
+#include <oaidl.h>
 
 #include <cstdint>
 #include <functional>
@@ -14,20 +16,38 @@ namespace tamsel {
 
 class SusiePluginHost {
 public:
+    SusiePluginHost() = default;
+    ~SusiePluginHost();
+    SusiePluginHost(const SusiePluginHost&) = delete;
+    SusiePluginHost& operator=(const SusiePluginHost&) = delete;
+
+    // Creates the control and connects its event; false when no control could be had.
+    bool Create();
+    void Destroy();
+    bool HasControl() const { return control_ != nullptr; }
+
     void Start();
     std::wstring AllPicturesFilter() const;
     // S_OK with a picture; an error (0x80040001, "未対応フォーマットファイル") when
-    // no plug-in produces one; S_FALSE with no picture when the request is refused.
+    // no plug-in produces one, or an error from deeper down; S_FALSE with no
+    // picture when the request is refused or cancelled.
     HRESULT LoadSusiePicture(const std::wstring& newFile, forms::Picture& out);
-    int32_t ProgressValue() const { return progressValue_; }
-    int32_t ProgressMax() const { return progressMax_; }
+    int32_t ProgressValue() const;
+    int32_t ProgressMax() const;
+    void SetLoadCancel(bool cancel);
 
     // Raised during a decode after ProgressValue and ProgressMax changed.
     std::function<void()> ProgressValueChange;
 
 private:
-    int32_t progressValue_ = 0;
-    int32_t progressMax_ = 0;
+    class EventSink;
+    HRESULT Call(DISPID id, WORD flags, VARIANT* arg, VARIANT* result, EXCEPINFO* excep) const;
+
+    IDispatch* control_ = nullptr;
+    EventSink* sink_ = nullptr;
+    IConnectionPoint* point_ = nullptr;
+    DWORD cookie_ = 0;
+    HMODULE library_ = nullptr;  // when created without registration
 };
 
 constexpr HRESULT kUnsupportedFormat = static_cast<HRESULT>(0x80040001);

@@ -1,6 +1,7 @@
 #include "pluginhost/SPIFile.h"
 
 #include "pluginhost/SPIFunction.h"
+#include "pluginhost/plugin_formats.h"
 
 namespace quillmount {
 
@@ -66,6 +67,11 @@ bool SPIFile::SetPicture(Microsoft::WRL::ComPtr<IPictureDisp> picture, int32_t w
 }
 
 bool SPIFile::LoadBitmap() {
+    // The platform's loader reads what the headers say: only a whole file goes to it.
+    WIN32_FILE_ATTRIBUTE_DATA attributes{};
+    if (!HeaderAddress() || !GetFileAttributesExW(filePath_.c_str(), GetFileExInfoStandard, &attributes)) return false;
+    const uint64_t size = (uint64_t{attributes.nFileSizeHigh} << 32) | attributes.nFileSizeLow;
+    if (!BitmapFileIsWhole(header_.data(), header_.size(), size)) return false;
     int32_t w = 0, h = 0, bits = 0;
     auto picture = LoadBitmapFile(filePath_, w, h, bits);
     return picture && SetPicture(picture, w, h, bits, L"");

@@ -145,4 +145,52 @@ DibCheck CheckDib(const uint8_t* header, size_t headerBlock, size_t pixelBlock, 
     return DibCheck::Ok;
 }
 
+bool BitmapFileIsWhole(const uint8_t* head, size_t headSize, uint64_t fileSize) {
+    if (!head || headSize < 26 || head[0] != 'B' || head[1] != 'M') return false;
+    const uint64_t offBits = Load<uint32_t>(head + 10);
+    const uint32_t infoSize = Load<uint32_t>(head + 14);
+    int64_t w, h;
+    uint16_t planes, bits;
+    uint32_t compression = 0, sizeImage = 0, used = 0;
+    if (infoSize == 12) {
+        w = Load<uint16_t>(head + 18);
+        h = Load<int16_t>(head + 20);
+        planes = Load<uint16_t>(head + 22);
+        bits = Load<uint16_t>(head + 24);
+    } else if (infoSize >= 40 && infoSize <= 124 && headSize >= 54) {
+        w = Load<int32_t>(head + 18);
+        h = Load<int32_t>(head + 22);
+        planes = Load<uint16_t>(head + 26);
+        bits = Load<uint16_t>(head + 28);
+        compression = Load<uint32_t>(head + 30);
+        sizeImage = Load<uint32_t>(head + 34);
+        used = Load<uint32_t>(head + 46);
+    } else {
+        return false;
+    }
+    if (planes != 1 || w <= 0 || h == 0 || w > 65535 || h > 65535 || h < -65535) return false;
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return false;
+    if (bits <= 8 && used > (1u << bits)) return false;
+    const uint64_t palette = bits <= 8 ? 4ull * (used ? used : (1u << bits)) : 0;
+    if (offBits < 14 + static_cast<uint64_t>(infoSize) || offBits > fileSize) return false;
+    if (14 + static_cast<uint64_t>(infoSize) + (infoSize == 12 ? 0 : palette) > fileSize) return false;
+    const uint64_t rows = static_cast<uint64_t>(h < 0 ? -h : h);
+    uint64_t pixels;
+    switch (compression) {
+    case 0:  // rows of whole pixels
+    case 3:  // the same with bit-field masks
+        if (compression == 3 && bits != 16 && bits != 32) return false;
+        pixels = ((static_cast<uint64_t>(w) * bits + 31) / 32) * 4 * rows;
+        break;
+    case 1:  // run-length coded: the stored size is all there is
+    case 2:
+        if ((compression == 1 && bits != 8) || (compression == 2 && bits != 4) || sizeImage == 0) return false;
+        pixels = sizeImage;
+        break;
+    default:
+        return false;
+    }
+    return offBits + pixels <= fileSize;
+}
+
 }  // namespace quillmount

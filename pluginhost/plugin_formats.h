@@ -81,4 +81,8 @@ enum class DibCheck {
 // bytes; never reads past the header block.
 DibCheck CheckDib(const uint8_t* header, size_t headerBlock, size_t pixelBlock, DibLayout& layout);
 
+// Whether a bitmap file (its first bytes and its whole size) holds everything
+// its headers promise, so that the platform's loader reads nothing beyond it.
+bool BitmapFileIsWhole(const uint8_t* head, size_t headSize, uint64_t fileSize);
+
 }  // namespace quillmount

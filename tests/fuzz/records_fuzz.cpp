@@ -18,6 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             (void)ReadPictureInfo(record.data(), abi);
         }
     }
+    (void)BitmapFileIsWhole(block.data(), block.size(), size);
     // Information strings: the input split at NULs, each within its buffer.
     std::vector<std::string> info;
     size_t start = 0;

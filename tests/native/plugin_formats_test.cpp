@@ -169,3 +169,32 @@ TEST(PluginDib, SizesBeyondThirtyTwoBitsAreOverflowsNotWrongCopies) {
     EXPECT_EQ(Check(Header(40, 16, std::numeric_limits<int32_t>::min(), 32), SIZE_MAX), DibCheck::Overflow);
     EXPECT_EQ(Check(Header(40, big, 1, 1, 0, 0, 8), SIZE_MAX), DibCheck::Ok);  // 1-bit rows of 2^31 pixels fit
 }
+
+TEST(BitmapFile, OnlyFilesHoldingWhatTheirHeadersPromiseGoToThePlatform) {
+    // 3 x 2, 24-bit: 54 bytes of headers, rows of 12 bytes.
+    std::vector<uint8_t> f(54 + 24, 0);
+    f[0] = 'B', f[1] = 'M';
+    auto put32 = [&](size_t at, uint32_t v) { std::memcpy(&f[at], &v, 4); };
+    auto put16 = [&](size_t at, uint16_t v) { std::memcpy(&f[at], &v, 2); };
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, 3);
+    put32(22, 2);
+    put16(26, 1);
+    put16(28, 24);
+    EXPECT_TRUE(BitmapFileIsWhole(f.data(), f.size(), f.size()));
+    EXPECT_FALSE(BitmapFileIsWhole(f.data(), f.size(), f.size() - 1));  // cut short
+    put32(10, 0x7FFFFFF0);
+    EXPECT_FALSE(BitmapFileIsWhole(f.data(), f.size(), f.size()));  // pixels far beyond the file
+    put32(10, 54);
+    put32(22, 65535);
+    EXPECT_FALSE(BitmapFileIsWhole(f.data(), f.size(), f.size()));
+    put32(22, static_cast<uint32_t>(-2));  // top-down is fine
+    EXPECT_TRUE(BitmapFileIsWhole(f.data(), f.size(), f.size()));
+    put32(30, 1);  // run-length coding needs 8 bits and a stored size
+    EXPECT_FALSE(BitmapFileIsWhole(f.data(), f.size(), f.size()));
+    put32(30, 0);
+    put16(28, 12);
+    EXPECT_FALSE(BitmapFileIsWhole(f.data(), f.size(), f.size()));
+    EXPECT_FALSE(BitmapFileIsWhole(f.data(), 20, f.size()));
+}
