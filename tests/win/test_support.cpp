@@ -90,7 +90,15 @@ MsgBoxRecorder::MsgBoxRecorder(int answer) {
         return answer;
     });
 }
-MsgBoxRecorder::~MsgBoxRecorder() { forms::SetMsgBoxHook(nullptr); }
+MsgBoxRecorder::~MsgBoxRecorder() { FailOnUnexpectedMessageBoxes(); }
+
+void FailOnUnexpectedMessageBoxes() {
+    forms::SetMsgBoxHook([](const std::wstring& prompt, int, const std::wstring& title) {
+        ADD_FAILURE() << "unexpected message box: " << testing::PrintToString(title) << " "
+                      << testing::PrintToString(prompt);
+        return IDOK;
+    });
+}
 
 FileDialogAnswer::FileDialogAnswer(std::optional<std::wstring> answer) {
     forms::SetFileDialogHook([this, answer](const forms::CommonDialog& d, bool) {
@@ -157,7 +165,7 @@ void ResetProgramState() {
     tamsel::frmBackground.Unload();
     tamsel::Settings = tamsel::SettingsRecord{};
     tamsel::SharedValues = tamsel::RunValues{};
-    forms::SetMsgBoxHook(nullptr);
+    FailOnUnexpectedMessageBoxes();
     forms::SetFileDialogHook(nullptr);
 }
 

@@ -36,6 +36,9 @@ void ClearStoredSettings();
 std::optional<std::wstring> StoredValue(const std::wstring& section, const std::wstring& key);
 void StoreValue(const std::wstring& section, const std::wstring& key, const std::wstring& value);
 
+// A message box no test asked for fails the test instead of waiting for a user.
+void FailOnUnexpectedMessageBoxes();
+
 // Records every message box and answers with `answer`.
 struct MsgBoxCall {
     std::wstring prompt;

@@ -1,0 +1,127 @@
+// The viewer with Susie plug-ins installed: the control found by ProgID or
+// beside the program, plug-in formats in the open dialog and in loading, and
+// "Load ..." progress while a plug-in decodes.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/mdlTamsel.h"
+#include "engine/frmBackground.h"
+#include "engine/loading.h"
+#include "test_support.h"
+#include "windows/frmNormal.h"
+
+using namespace tamsel;
+using namespace testing_support;
+
+namespace {
+
+#ifdef _WIN64
+const std::wstring kSuffix = L".sph";
+#else
+const std::wstring kSuffix = L".spi";
+#endif
+
+DWORD RunProcess(const std::wstring& commandLine) {
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    std::wstring cmd = commandLine;
+    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 9999;
+    WaitForSingleObject(pi.hProcess, 60000);
+    DWORD code = 9999;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return code;
+}
+
+std::vector<std::wstring> gCaptions;
+WNDPROC gLabelProc = nullptr;
+LRESULT CALLBACK RecordingProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_SETTEXT) gCaptions.push_back(reinterpret_cast<const wchar_t*>(lp));
+    return CallWindowProcW(gLabelProc, h, msg, wp, lp);
+}
+
+class PluginViewerTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ASSERT_EQ(RunProcess(L"regsvr32.exe /s \"" + ProgramFolder() + L"\\Quillmount.dll\""), 0u);
+    }
+    void SetUp() override {
+        ResetProgramState();
+        CopyFileW((ProgramFolder() + L"\\testplugins\\pnm" + kSuffix).c_str(), (plugins / (L"pnm" + kSuffix)).c_str(),
+                  FALSE);
+        HKEY key;
+        RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Obrinth\\Susie\\Plug-in", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                        &key, nullptr);
+        const std::wstring path = plugins.path();
+        RegSetValueExW(key, L"Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                       static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(key);
+        std::string s = "P6 2 200 255\n";
+        s.append(1200, '\x40');
+        WriteBytes(files / L"tall.ppm", std::vector<uint8_t>(s.begin(), s.end()));
+    }
+    void TearDown() override {
+        ResetProgramState();
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Obrinth");
+    }
+    TempDir plugins, files;
+};
+
+}  // namespace
+
+TEST_F(PluginViewerTest, PluginFormatsAreOfferedAndOpen) {
+    frmBackground.Load();
+    ASSERT_TRUE(frmBackground.SusiePlugin.HasControl());
+    EXPECT_EQ(frmBackground.CommonDialog.Filter,
+              L"全てのファイル (*.*)|*.*|全ての画像ファイル|*.bmp;*.ppm;*.pgm;*.jpg;*.jpeg;*.gif"
+              L"|ビットマップファイル (*.BMP)|*.bmp|JPEGファイル (*.JPG, *.JPEG)|*.jpg;*.jpeg");
+    MsgBoxRecorder boxes;
+    ASSERT_TRUE(frmBackground.PictureLoadRun(files / L"tall.ppm", true));
+    EXPECT_EQ(CurrentFileName, files / L"tall.ppm");
+    EXPECT_EQ(frmBackground.picLoad.ScaleWidth(), 2);
+    EXPECT_EQ(frmBackground.picLoad.ScaleHeight(), 200);
+    EXPECT_EQ(GetPixel(frmBackground.picLoad.hDC(), 1, 199), RGB(0x40, 0x40, 0x40));
+    EXPECT_TRUE(boxes.calls.empty());
+    // What no plug-in reads still fails with the message.
+    WriteBytes(files / L"notes.txt", {'t', 'x', 't'});
+    EXPECT_FALSE(frmBackground.PictureLoadRun(files / L"notes.txt", true));
+    ASSERT_EQ(boxes.calls.size(), 1u);
+    EXPECT_EQ(boxes.calls[0].prompt, L"画像ファイルを開くことが出来ませんでした！");
+}
+
+TEST_F(PluginViewerTest, TheOpenDialogShowsLoadPercentagesWhileAPluginDecodes) {
+    frmBackground.Load();
+    frmNormal.Show();
+    MsgBoxRecorder boxes;
+    gLabelProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(frmNormal.lblProgress.hWnd(), GWLP_WNDPROC,
+                                                             reinterpret_cast<LONG_PTR>(&RecordingProc)));
+    gCaptions.clear();
+    {
+        FileDialogAnswer answer(files / L"tall.ppm");
+        OpenPictureLoad(frmNormal.picView, &frmNormal.lblProgress, frmNormal, true);
+    }
+    SetWindowLongPtrW(frmNormal.lblProgress.hWnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(gLabelProc));
+    ASSERT_GE(gCaptions.size(), 50u);  // a report every other row of 200
+    EXPECT_EQ(gCaptions.front(), L"Load ...");
+    EXPECT_EQ(gCaptions[1], L"Load ...0%");
+    EXPECT_NE(std::find(gCaptions.begin(), gCaptions.end(), L"Load ...50%"), gCaptions.end());
+    EXPECT_EQ(gCaptions.back(), L"Load ...100%");
+    EXPECT_EQ(frmNormal.Caption(), L"tall.ppm - Tamsel2");
+    EXPECT_EQ(frmNormal.picView.ScaleHeight(), 200);
+    EXPECT_TRUE(boxes.calls.empty());
+}
+
+TEST_F(PluginViewerTest, WithoutRegistrationTheControlComesFromTheLibraryBesideTheProgram) {
+    ASSERT_EQ(RunProcess(L"regsvr32.exe /s /u \"" + ProgramFolder() + L"\\Quillmount.dll\""), 0u);
+    CLSID clsid;
+    EXPECT_NE(CLSIDFromProgID(L"Quillmount.SusiePlugin", &clsid), S_OK);
+    frmBackground.Load();
+    EXPECT_TRUE(frmBackground.SusiePlugin.HasControl());
+    EXPECT_TRUE(frmBackground.PictureLoadRun(files / L"tall.ppm", false));
+    frmBackground.Unload();
+    ASSERT_EQ(RunProcess(L"regsvr32.exe /s \"" + ProgramFolder() + L"\\Quillmount.dll\""), 0u);
+}
