@@ -126,6 +126,35 @@ protected:
     TempDir plugins, files;
 };
 
+// Runs a program and returns what it wrote to its standard output.
+std::string Output(const std::wstring& commandLine) {
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    HANDLE read = nullptr, write = nullptr;
+    if (!CreatePipe(&read, &write, &sa, 0)) return "";
+    SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = write;
+    si.hStdError = write;
+    PROCESS_INFORMATION pi{};
+    std::wstring cmd = commandLine;
+    std::string out;
+    if (CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+        CloseHandle(write);
+        write = nullptr;
+        char buf[4096];
+        DWORD n = 0;
+        while (ReadFile(read, buf, sizeof buf, &n, nullptr) && n) out.append(buf, n);
+        WaitForSingleObject(pi.hProcess, 60000);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+    if (write) CloseHandle(write);
+    CloseHandle(read);
+    return out;
+}
+
 std::vector<uint8_t> TallPpm() {  // 1 x 120, reported row by row
     std::string s = "P6 1 120 255\n";
     s.append(360, '\x7f');
@@ -252,4 +281,15 @@ TEST_F(ControlTest, TheLibraryCanUnloadOnceEveryObjectIsReleased) {
     EXPECT_EQ(control->Release(), 0u);
     control = nullptr;
     EXPECT_EQ(canUnload(), S_OK);
+}
+
+TEST_F(ControlTest, AScriptHostUsesTheControlLateBound) {
+    WriteBytes(files / L"tall.ppm", TallPpm());
+    WriteBytes(files / L"notes.txt", {'n', 'o'});
+    const std::string out = Output(L"cscript.exe //nologo \"" + DataPath(L"late_bound.js") + L"\" \"" +
+                                   (files / L"tall.ppm") + L"\" \"" + (files / L"notes.txt") + L"\"");
+    EXPECT_NE(out.find("filter *.bmp;*.ppm;*.pgm"), std::string::npos) << out;
+    // 1 x 120 pixels at 96 dpi in HIMETRIC: 26 x 3175; the last report was 120 of 120.
+    EXPECT_NE(out.find("picture 26x3175 progress 120/120"), std::string::npos) << out;
+    EXPECT_NE(out.find("error 80040001"), std::string::npos) << out;
 }

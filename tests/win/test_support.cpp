@@ -159,6 +159,8 @@ void EmptyTheClipboard() {
 }
 
 void ResetProgramState() {
+    // No Susie plug-ins unless a test installs some.
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Obrinth");
     tamsel::frmNormal.SwitchingForm = true;  // leaving without writing settings
     tamsel::frmNormal.Unload();
     tamsel::frmNormal.SwitchingForm = false;
