@@ -24,7 +24,76 @@ HRESULT LoadOwnTypeLib(ITypeLib** lib) {
     return LoadTypeLibEx(path, REGKIND_NONE, lib);
 }
 
-SusiePluginControl::SusiePluginControl() {
+// The connection point of the event interface, living inside its control.
+class SusiePluginControl::EventPoint final : public IConnectionPoint {
+public:
+    explicit EventPoint(SusiePluginControl& owner) : owner_(owner) {}
+    ~EventPoint() {
+        for (IDispatch* s : sinks_)
+            if (s) s->Release();
+    }
+    STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
+        if (!out) return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IConnectionPoint) {
+            *out = static_cast<IConnectionPoint*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return owner_.AddRef(); }
+    STDMETHODIMP_(ULONG) Release() override { return owner_.Release(); }
+    STDMETHODIMP GetConnectionInterface(IID* iid) override {
+        if (!iid) return E_POINTER;
+        *iid = DIID___SusiePlugin;
+        return S_OK;
+    }
+    STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer** container) override {
+        if (!container) return E_POINTER;
+        *container = static_cast<IConnectionPointContainer*>(&owner_);
+        owner_.AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override {
+        if (!sink || !cookie) return E_POINTER;
+        *cookie = 0;
+        IDispatch* d = nullptr;
+        if (FAILED(sink->QueryInterface(DIID___SusiePlugin, reinterpret_cast<void**>(&d))) &&
+            FAILED(sink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&d))))
+            return CONNECT_E_CANNOTCONNECT;
+        sinks_.push_back(d);
+        *cookie = static_cast<DWORD>(sinks_.size());
+        return S_OK;
+    }
+    STDMETHODIMP Unadvise(DWORD cookie) override {
+        if (cookie == 0 || cookie > sinks_.size() || !sinks_[cookie - 1]) return CONNECT_E_NOCONNECTION;
+        IDispatch* d = sinks_[cookie - 1];
+        sinks_[cookie - 1] = nullptr;
+        d->Release();
+        return S_OK;
+    }
+    STDMETHODIMP EnumConnections(IEnumConnections** e) override {
+        if (e) *e = nullptr;
+        return E_NOTIMPL;
+    }
+    void Fire(DISPID id) {
+        DISPPARAMS none{};
+        const std::vector<IDispatch*> sinks = sinks_;  // a handler may unadvise
+        for (IDispatch* s : sinks) {
+            if (!s) continue;
+            s->AddRef();
+            s->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr);
+            s->Release();
+        }
+    }
+
+private:
+    SusiePluginControl& owner_;
+    std::vector<IDispatch*> sinks_;  // index + 1 is the cookie; null after Unadvise
+};
+
+SusiePluginControl::SusiePluginControl() : events_(std::make_unique<EventPoint>(*this)) {
     InterlockedIncrement(&gLiveObjects);
     ITypeLib* lib = nullptr;
     if (SUCCEEDED(LoadOwnTypeLib(&lib))) {
@@ -36,8 +105,10 @@ SusiePluginControl::SusiePluginControl() {
 
 SusiePluginControl::~SusiePluginControl() {
     manager_.reset();  // the modules free any library they still hold
-    for (IDispatch* s : sinks_)
-        if (s) s->Release();
+    if (window_) DestroyWindow(window_);
+    if (site_) site_->Release();
+    if (adviseHolder_) adviseHolder_->Release();
+    if (viewSink_) viewSink_->Release();
     if (typeInfo_) typeInfo_->Release();
     if (classInfo_) classInfo_->Release();
     InterlockedDecrement(&gLiveObjects);
@@ -66,6 +137,16 @@ STDMETHODIMP SusiePluginControl::QueryInterface(REFIID riid, void** out) {
         *out = static_cast<IProvideClassInfo2*>(this);
     else if (riid == IID_IConnectionPointContainer)
         *out = static_cast<IConnectionPointContainer*>(this);
+    else if (riid == IID_IOleObject)
+        *out = static_cast<IOleObject*>(this);
+    else if (riid == IID_IOleWindow || riid == IID_IOleInPlaceObject)
+        *out = static_cast<IOleInPlaceObject*>(this);
+    else if (riid == IID_IOleControl)
+        *out = static_cast<IOleControl*>(this);
+    else if (riid == IID_IViewObject || riid == IID_IViewObject2)
+        *out = static_cast<IViewObject2*>(this);
+    else if (riid == IID_IPersist || riid == IID_IPersistStreamInit)
+        *out = static_cast<IPersistStreamInit*>(this);
     else
         return E_NOINTERFACE;
     AddRef();
@@ -199,16 +280,7 @@ void SusiePluginControl::OnDecoding(int32_t current, int32_t total, bool& cancel
     cancel = cancel_;  // a request made inside the handler reaches the plug-in with this report
 }
 
-void SusiePluginControl::FireProgressValueChange() {
-    DISPPARAMS none{};
-    const std::vector<IDispatch*> sinks = sinks_;  // a handler may unadvise
-    for (IDispatch* s : sinks) {
-        if (!s) continue;
-        s->AddRef();
-        s->Invoke(1, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr);
-        s->Release();
-    }
-}
+void SusiePluginControl::FireProgressValueChange() { events_->Fire(1); }
 
 STDMETHODIMP SusiePluginControl::InterfaceSupportsErrorInfo(REFIID riid) {
     return riid == IID__SusiePlugin ? S_OK : S_FALSE;
@@ -238,47 +310,233 @@ STDMETHODIMP SusiePluginControl::FindConnectionPoint(REFIID riid, IConnectionPoi
     if (!point) return E_POINTER;
     *point = nullptr;
     if (riid != DIID___SusiePlugin) return CONNECT_E_NOCONNECTION;
-    *point = static_cast<IConnectionPoint*>(this);
+    *point = events_.get();
     AddRef();
     return S_OK;
 }
 
-STDMETHODIMP SusiePluginControl::GetConnectionInterface(IID* iid) {
-    if (!iid) return E_POINTER;
-    *iid = DIID___SusiePlugin;
+// ---- siting in an OLE container
+
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"QuillmountSusiePlugin";
+
+// A small frame with the library's initials: the control has nothing else to show.
+void DrawPlaceholder(HDC dc, const RECT& r) {
+    HBRUSH face = GetSysColorBrush(COLOR_BTNFACE);
+    FillRect(dc, &r, face);
+    HPEN pen = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNSHADOW));
+    HGDIOBJ oldPen = SelectObject(dc, pen);
+    HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+    Rectangle(dc, r.left, r.top, r.right, r.bottom);
+    SelectObject(dc, oldBrush);
+    SelectObject(dc, oldPen);
+    DeleteObject(pen);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    RECT t = r;
+    DrawTextW(dc, L"SPI", 3, &t, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+}
+
+LRESULT CALLBACK ControlWindowProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_PAINT) {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(h, &ps);
+        RECT r;
+        GetClientRect(h, &r);
+        DrawPlaceholder(dc, r);
+        EndPaint(h, &ps);
+        return 0;
+    }
+    return DefWindowProcW(h, msg, wp, lp);
+}
+
+int ExtentPixels(HDC dc, int axis) {
+    return MulDiv(SusiePluginControl::kExtentHimetric, GetDeviceCaps(dc, axis), 2540);
+}
+
+}  // namespace
+
+STDMETHODIMP SusiePluginControl::SetClientSite(IOleClientSite* site) {
+    if (site_) site_->Release();
+    site_ = site;
+    if (site_) site_->AddRef();
     return S_OK;
 }
 
-STDMETHODIMP SusiePluginControl::GetConnectionPointContainer(IConnectionPointContainer** container) {
-    if (!container) return E_POINTER;
-    *container = static_cast<IConnectionPointContainer*>(this);
-    AddRef();
+STDMETHODIMP SusiePluginControl::GetClientSite(IOleClientSite** site) {
+    if (!site) return E_POINTER;
+    *site = site_;
+    if (site_) site_->AddRef();
     return S_OK;
 }
 
-STDMETHODIMP SusiePluginControl::Advise(IUnknown* sink, DWORD* cookie) {
-    if (!sink || !cookie) return E_POINTER;
-    *cookie = 0;
-    IDispatch* d = nullptr;
-    if (FAILED(sink->QueryInterface(DIID___SusiePlugin, reinterpret_cast<void**>(&d))) &&
-        FAILED(sink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&d))))
-        return CONNECT_E_CANNOTCONNECT;
-    sinks_.push_back(d);
-    *cookie = static_cast<DWORD>(sinks_.size());
+STDMETHODIMP SusiePluginControl::Close(DWORD) {
+    InPlaceDeactivate();
+    if (adviseHolder_) adviseHolder_->SendOnClose();
     return S_OK;
+}
+
+STDMETHODIMP SusiePluginControl::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND parent, LPCRECT rect) {
+    switch (verb) {
+    case OLEIVERB_PRIMARY:
+    case OLEIVERB_SHOW:
+    case OLEIVERB_INPLACEACTIVATE:
+    case OLEIVERB_UIACTIVATE:
+        break;
+    case OLEIVERB_HIDE:
+        if (window_) ShowWindow(window_, SW_HIDE);
+        return S_OK;
+    default:
+        return verb < 0 ? E_NOTIMPL : OLEOBJ_S_INVALIDVERB;
+    }
+    if (!site) site = site_;
+    if (window_) {
+        ShowWindow(window_, SW_SHOW);
+        return S_OK;
+    }
+    IOleInPlaceSite* inPlace = nullptr;
+    if (site) site->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&inPlace));
+    if (inPlace) {
+        if (inPlace->CanInPlaceActivate() != S_OK) {
+            inPlace->Release();
+            return E_FAIL;
+        }
+        inPlace->OnInPlaceActivate();
+        if (!parent) inPlace->GetWindow(&parent);
+    }
+    static const bool registered = [] {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = ControlWindowProc;
+        wc.hInstance = gModule;
+        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        wc.lpszClassName = kWindowClass;
+        return RegisterClassW(&wc) != 0;
+    }();
+    (void)registered;
+    HDC screen = GetDC(nullptr);
+    const int w = ExtentPixels(screen, LOGPIXELSX), h = ExtentPixels(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    window_ = CreateWindowExW(0, kWindowClass, L"", (parent ? WS_CHILD : WS_POPUP) | WS_VISIBLE,
+                              rect ? rect->left : 0, rect ? rect->top : 0, w, h, parent, nullptr, gModule, nullptr);
+    if (inPlace) inPlace->Release();
+    return window_ ? S_OK : E_FAIL;
+}
+
+STDMETHODIMP SusiePluginControl::GetUserClassID(CLSID* clsid) { return GetClassID(clsid); }
+
+STDMETHODIMP SusiePluginControl::GetUserType(DWORD form, LPOLESTR* type) {
+    return OleRegGetUserType(CLSID_SusiePlugin, form, type);
+}
+
+// Whatever size the host asks for, the control stays 480 x 480 twips.
+STDMETHODIMP SusiePluginControl::SetExtent(DWORD aspect, SIZEL* size) {
+    if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+    if (!size) return E_POINTER;
+    return S_OK;
+}
+
+STDMETHODIMP SusiePluginControl::GetExtent(DWORD aspect, SIZEL* size) {
+    if (!size) return E_POINTER;
+    if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+    size->cx = size->cy = kExtentHimetric;
+    return S_OK;
+}
+
+STDMETHODIMP SusiePluginControl::Advise(IAdviseSink* sink, DWORD* cookie) {
+    if (!adviseHolder_ && FAILED(CreateOleAdviseHolder(&adviseHolder_))) return E_OUTOFMEMORY;
+    return adviseHolder_->Advise(sink, cookie);
 }
 
 STDMETHODIMP SusiePluginControl::Unadvise(DWORD cookie) {
-    if (cookie == 0 || cookie > sinks_.size() || !sinks_[cookie - 1]) return CONNECT_E_NOCONNECTION;
-    IDispatch* d = sinks_[cookie - 1];
-    sinks_[cookie - 1] = nullptr;
-    d->Release();
+    return adviseHolder_ ? adviseHolder_->Unadvise(cookie) : OLE_E_NOCONNECTION;
+}
+
+STDMETHODIMP SusiePluginControl::EnumAdvise(IEnumSTATDATA** e) {
+    if (!e) return E_POINTER;
+    *e = nullptr;
+    return adviseHolder_ ? adviseHolder_->EnumAdvise(e) : S_OK;
+}
+
+STDMETHODIMP SusiePluginControl::GetMiscStatus(DWORD, DWORD* status) {
+    if (!status) return E_POINTER;
+    *status = OLEMISC_SETCLIENTSITEFIRST | OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_INSIDEOUT | OLEMISC_CANTLINKINSIDE;
     return S_OK;
 }
 
-STDMETHODIMP SusiePluginControl::EnumConnections(IEnumConnections** e) {
-    if (e) *e = nullptr;
-    return E_NOTIMPL;
+STDMETHODIMP SusiePluginControl::GetWindow(HWND* window) {
+    if (!window) return E_POINTER;
+    *window = window_;
+    return window_ ? S_OK : E_FAIL;
+}
+
+STDMETHODIMP SusiePluginControl::InPlaceDeactivate() {
+    if (!window_) return S_OK;
+    DestroyWindow(window_);
+    window_ = nullptr;
+    IOleInPlaceSite* inPlace = nullptr;
+    if (site_ && SUCCEEDED(site_->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&inPlace)))) {
+        inPlace->OnInPlaceDeactivate();
+        inPlace->Release();
+    }
+    return S_OK;
+}
+
+// The host places the control; its size stays fixed.
+STDMETHODIMP SusiePluginControl::SetObjectRects(LPCRECT position, LPCRECT) {
+    if (!position) return E_POINTER;
+    if (window_) SetWindowPos(window_, nullptr, position->left, position->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return S_OK;
+}
+
+STDMETHODIMP SusiePluginControl::GetControlInfo(CONTROLINFO* info) {
+    if (!info) return E_POINTER;
+    info->hAccel = nullptr;
+    info->cAccel = 0;
+    info->dwFlags = 0;
+    return S_OK;
+}
+
+STDMETHODIMP SusiePluginControl::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC dc, LPCRECTL bounds,
+                                      LPCRECTL, BOOL(STDMETHODCALLTYPE*)(ULONG_PTR), ULONG_PTR) {
+    if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+    if (!dc || !bounds) return E_INVALIDARG;
+    const RECT r{bounds->left, bounds->top, bounds->right, bounds->bottom};
+    DrawPlaceholder(dc, r);
+    return S_OK;
+}
+
+STDMETHODIMP SusiePluginControl::SetAdvise(DWORD, DWORD, IAdviseSink* sink) {
+    if (viewSink_) viewSink_->Release();
+    viewSink_ = sink;
+    if (viewSink_) viewSink_->AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP SusiePluginControl::GetAdvise(DWORD* aspects, DWORD* flags, IAdviseSink** sink) {
+    if (aspects) *aspects = DVASPECT_CONTENT;
+    if (flags) *flags = 0;
+    if (sink) {
+        *sink = viewSink_;
+        if (viewSink_) viewSink_->AddRef();
+    }
+    return S_OK;
+}
+
+STDMETHODIMP SusiePluginControl::GetExtent(DWORD aspect, LONG, DVTARGETDEVICE*, LPSIZEL size) {
+    return GetExtent(aspect, size);
+}
+
+STDMETHODIMP SusiePluginControl::GetClassID(CLSID* clsid) {
+    if (!clsid) return E_POINTER;
+    *clsid = CLSID_SusiePlugin;
+    return S_OK;
+}
+
+STDMETHODIMP SusiePluginControl::GetSizeMax(ULARGE_INTEGER* size) {
+    if (!size) return E_POINTER;
+    size->QuadPart = 0;
+    return S_OK;
 }
 
 }  // namespace quillmount

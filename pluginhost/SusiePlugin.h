@@ -24,7 +24,11 @@ class SusiePluginControl final : public _SusiePlugin,
                                  public ISupportErrorInfo,
                                  public IProvideClassInfo2,
                                  public IConnectionPointContainer,
-                                 public IConnectionPoint {
+                                 public IOleObject,
+                                 public IOleInPlaceObject,
+                                 public IOleControl,
+                                 public IViewObject2,
+                                 public IPersistStreamInit {
 public:
     static HRESULT Create(REFIID riid, void** out);
 
@@ -53,14 +57,64 @@ public:
     // IConnectionPointContainer
     STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** e) override;
     STDMETHODIMP FindConnectionPoint(REFIID riid, IConnectionPoint** point) override;
-    // IConnectionPoint (the event interface's only point)
-    STDMETHODIMP GetConnectionInterface(IID* iid) override;
-    STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer** container) override;
-    STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override;
+
+    // IOleObject: a container sites the control; its extent is fixed.
+    STDMETHODIMP SetClientSite(IOleClientSite* site) override;
+    STDMETHODIMP GetClientSite(IOleClientSite** site) override;
+    STDMETHODIMP SetHostNames(LPCOLESTR, LPCOLESTR) override { return S_OK; }
+    STDMETHODIMP Close(DWORD) override;
+    STDMETHODIMP SetMoniker(DWORD, IMoniker*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
+    STDMETHODIMP InitFromData(IDataObject*, BOOL, DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP GetClipboardData(DWORD, IDataObject**) override { return E_NOTIMPL; }
+    STDMETHODIMP DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND parent, LPCRECT rect) override;
+    STDMETHODIMP EnumVerbs(IEnumOLEVERB**) override { return OLEOBJ_E_NOVERBS; }
+    STDMETHODIMP Update() override { return S_OK; }
+    STDMETHODIMP IsUpToDate() override { return S_OK; }
+    STDMETHODIMP GetUserClassID(CLSID* clsid) override;
+    STDMETHODIMP GetUserType(DWORD form, LPOLESTR* type) override;
+    STDMETHODIMP SetExtent(DWORD aspect, SIZEL* size) override;
+    STDMETHODIMP GetExtent(DWORD aspect, SIZEL* size) override;
+    STDMETHODIMP Advise(IAdviseSink* sink, DWORD* cookie) override;
     STDMETHODIMP Unadvise(DWORD cookie) override;
-    STDMETHODIMP EnumConnections(IEnumConnections** e) override;
+    STDMETHODIMP EnumAdvise(IEnumSTATDATA** e) override;
+    STDMETHODIMP GetMiscStatus(DWORD aspect, DWORD* status) override;
+    STDMETHODIMP SetColorScheme(LOGPALETTE*) override { return E_NOTIMPL; }
+    // IOleInPlaceObject
+    STDMETHODIMP GetWindow(HWND* window) override;
+    STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP InPlaceDeactivate() override;
+    STDMETHODIMP UIDeactivate() override { return S_OK; }
+    STDMETHODIMP SetObjectRects(LPCRECT position, LPCRECT clip) override;
+    STDMETHODIMP ReactivateAndUndo() override { return INPLACE_E_NOTUNDOABLE; }
+    // IOleControl
+    STDMETHODIMP GetControlInfo(CONTROLINFO* info) override;
+    STDMETHODIMP OnMnemonic(MSG*) override { return S_OK; }
+    STDMETHODIMP OnAmbientPropertyChange(DISPID) override { return S_OK; }
+    STDMETHODIMP FreezeEvents(BOOL) override { return S_OK; }
+    // IViewObject2: a small placeholder frame
+    STDMETHODIMP Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC dc, LPCRECTL bounds, LPCRECTL,
+                      BOOL(STDMETHODCALLTYPE*)(ULONG_PTR), ULONG_PTR) override;
+    STDMETHODIMP GetColorSet(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, LOGPALETTE**) override { return E_NOTIMPL; }
+    STDMETHODIMP Freeze(DWORD, LONG, void*, DWORD*) override { return E_NOTIMPL; }
+    STDMETHODIMP Unfreeze(DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP SetAdvise(DWORD aspects, DWORD flags, IAdviseSink* sink) override;
+    STDMETHODIMP GetAdvise(DWORD* aspects, DWORD* flags, IAdviseSink** sink) override;
+    STDMETHODIMP GetExtent(DWORD aspect, LONG, DVTARGETDEVICE*, LPSIZEL size) override;
+    // IPersistStreamInit: nothing to keep
+    STDMETHODIMP GetClassID(CLSID* clsid) override;
+    STDMETHODIMP IsDirty() override { return S_FALSE; }
+    STDMETHODIMP Load(LPSTREAM) override { return S_OK; }
+    STDMETHODIMP Save(LPSTREAM, BOOL) override { return S_OK; }
+    STDMETHODIMP GetSizeMax(ULARGE_INTEGER* size) override;
+    STDMETHODIMP InitNew() override { return S_OK; }
+
+    // The control's fixed size: 480 x 480 twips.
+    static constexpr LONG kExtentHimetric = 847;  // 480 twips = 1/3 inch
 
 private:
+    class EventPoint;
+    friend class EventPoint;
     SusiePluginControl();
     ~SusiePluginControl();
     void OnDecoding(int32_t current, int32_t total, bool& cancel);
@@ -74,7 +128,11 @@ private:
     bool cancel_ = false;
     ITypeInfo* typeInfo_ = nullptr;       // the default interface
     ITypeInfo* classInfo_ = nullptr;      // the coclass
-    std::vector<IDispatch*> sinks_;        // index + 1 is the cookie; null after Unadvise
+    std::unique_ptr<EventPoint> events_;   // the event interface's connection point
+    IOleClientSite* site_ = nullptr;
+    IOleAdviseHolder* adviseHolder_ = nullptr;
+    IAdviseSink* viewSink_ = nullptr;
+    HWND window_ = nullptr;
 };
 
 // Loads the library's own type library (embedded as resource 1).

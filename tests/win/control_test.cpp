@@ -293,3 +293,78 @@ TEST_F(ControlTest, AScriptHostUsesTheControlLateBound) {
     EXPECT_NE(out.find("picture 26x3175 progress 120/120"), std::string::npos) << out;
     EXPECT_NE(out.find("error 80040001"), std::string::npos) << out;
 }
+
+namespace {
+HWND gFound = nullptr;
+BOOL CALLBACK FindControlWindow(HWND h, LPARAM) {
+    wchar_t name[64] = {};
+    GetClassNameW(h, name, 64);
+    if (std::wstring(name) == L"QuillmountSusiePlugin") {
+        gFound = h;
+        return FALSE;
+    }
+    return TRUE;
+}
+}  // namespace
+
+TEST_F(ControlTest, AContainerSitesItAtAFixedSizeAndItDrawsAFrame) {
+    IOleObject* ole = nullptr;
+    ASSERT_EQ(control->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&ole)), S_OK);
+    SIZEL asked{5000, 3000};
+    EXPECT_EQ(ole->SetExtent(DVASPECT_CONTENT, &asked), S_OK);
+    SIZEL size{};
+    ASSERT_EQ(ole->GetExtent(DVASPECT_CONTENT, &size), S_OK);
+    EXPECT_EQ(size.cx, 847);  // 480 twips
+    EXPECT_EQ(size.cy, 847);
+    ole->Release();
+
+    IViewObject2* view = nullptr;
+    ASSERT_EQ(control->QueryInterface(IID_IViewObject2, reinterpret_cast<void**>(&view)), S_OK);
+    void* bits = nullptr;
+    HBITMAP bmp = forms::CreateDib24(40, 40, &bits);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, bmp);
+    RECTL bounds{4, 4, 36, 36};
+    EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0), S_OK);
+    EXPECT_EQ(GetPixel(dc, 4, 20), GetSysColor(COLOR_BTNSHADOW));  // the frame
+    EXPECT_EQ(GetPixel(dc, 1, 1), RGB(0, 0, 0));                   // nothing outside it
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(bmp);
+    view->Release();
+
+    // The platform's own control container hosts it.
+    HMODULE atl = LoadLibraryW(L"atl.dll");
+    ASSERT_NE(atl, nullptr);
+    auto init = reinterpret_cast<BOOL(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxWinInit")));
+    auto create = reinterpret_cast<HRESULT(WINAPI*)(LPCOLESTR, HWND, IStream*, IUnknown**)>(
+        reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxCreateControl")));
+    auto getControl = reinterpret_cast<HRESULT(WINAPI*)(HWND, IUnknown**)>(
+        reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxGetControl")));
+    ASSERT_TRUE(init && create && getControl);
+    ASSERT_TRUE(init());
+    HWND parent = CreateWindowExW(0, L"AtlAxWin", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 300, 200, nullptr,
+                                  nullptr, nullptr, nullptr);
+    ASSERT_NE(parent, nullptr);
+    IUnknown* container = nullptr;
+    ASSERT_EQ(create(L"Quillmount.SusiePlugin", parent, nullptr, &container), S_OK);
+    IUnknown* hosted = nullptr;
+    ASSERT_EQ(getControl(parent, &hosted), S_OK);
+    IDispatch* d = nullptr;
+    ASSERT_EQ(hosted->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&d)), S_OK);
+    EXPECT_EQ(Invoke(d, 0x60030005, DISPATCH_METHOD).hr, S_OK);
+    Call f = Invoke(d, 0x68030000, DISPATCH_PROPERTYGET);
+    EXPECT_STREQ(V_BSTR(&f.result), L"*.bmp;*.ppm;*.pgm");
+    VariantClear(&f.result);
+    gFound = nullptr;
+    EnumChildWindows(parent, &FindControlWindow, 0);
+    ASSERT_NE(gFound, nullptr);
+    RECT r;
+    GetClientRect(gFound, &r);
+    EXPECT_EQ(r.right, 32);  // 480 twips at 96 dpi, though the host is larger
+    EXPECT_EQ(r.bottom, 32);
+    d->Release();
+    hosted->Release();
+    if (container) container->Release();
+    DestroyWindow(parent);
+}
