@@ -47,6 +47,7 @@ add_library(quillmount_host STATIC
   pluginhost/SPIModule.cpp
   pluginhost/SPIManager.cpp
   pluginhost/SusiePlugin.cpp
+  pluginhost/registration.cpp
   ${QM_GEN}/Quillmount_i.c
   ${QM_GEN}/Quillmount_h.h
 )

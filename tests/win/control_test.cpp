@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/mdlTamsel.h"
+#include "pluginhost/registration.h"
 #include "test_support.h"
 
 using namespace testing_support;
@@ -367,4 +368,34 @@ TEST_F(ControlTest, AContainerSitesItAtAFixedSizeAndItDrawsAFrame) {
     hosted->Release();
     if (container) container->Release();
     DestroyWindow(parent);
+}
+
+namespace {
+std::wstring UserClassValue(const std::wstring& key, const wchar_t* name = nullptr) {
+    wchar_t buf[1024] = {};
+    DWORD size = sizeof buf;
+    if (RegGetValueW(HKEY_CURRENT_USER, (L"Software\\Classes\\" + key).c_str(), name, RRF_RT_REG_SZ, nullptr, buf,
+                     &size) != ERROR_SUCCESS)
+        return L"<missing>";
+    return buf;
+}
+}  // namespace
+
+// Without write access to the machine's classes the control registers for the
+// user; the system here does not read those keys, so they are checked as written.
+TEST(ControlRegistration, ForTheUserTheKeysGoUnderTheUsersClasses) {
+    const std::wstring clsid = L"{6F1D2B0E-3A4C-4D5E-9B71-2C8E5A9D4F13}";
+    ASSERT_EQ(quillmount::RegisterControl(Dll(), false), S_OK);
+    EXPECT_EQ(UserClassValue(L"Quillmount.SusiePlugin\\CLSID"), clsid);
+    EXPECT_EQ(UserClassValue(L"CLSID\\" + clsid + L"\\InprocServer32"), Dll());
+    EXPECT_EQ(UserClassValue(L"CLSID\\" + clsid + L"\\InprocServer32", L"ThreadingModel"), L"Apartment");
+    EXPECT_EQ(UserClassValue(L"CLSID\\" + clsid + L"\\ProgID"), L"Quillmount.SusiePlugin");
+    EXPECT_EQ(UserClassValue(L"CLSID\\" + clsid + L"\\TypeLib"), L"{6F1D2B0E-3A4C-4D5E-9B71-2C8E5A9D4F10}");
+    ASSERT_EQ(quillmount::UnregisterControl(), S_OK);
+    EXPECT_EQ(UserClassValue(L"Quillmount.SusiePlugin\\CLSID"), L"<missing>");
+    CLSID found;
+    EXPECT_NE(CLSIDFromProgID(L"Quillmount.SusiePlugin", &found), S_OK);
+    // Back to the machine's registration the other tests use.
+    EXPECT_EQ(RunProcess(L"regsvr32.exe /s \"" + Dll() + L"\""), 0u);
+    EXPECT_EQ(CLSIDFromProgID(L"Quillmount.SusiePlugin", &found), S_OK);
 }

@@ -1,0 +1,16 @@
+#pragma once
+// Self-registration of the control: its class, ProgID and type library, for
+// the machine (HKEY_CLASSES_ROOT) or for the user (HKCU\Software\Classes).
+#include <windows.h>
+
+#include <string>
+
+namespace quillmount {
+
+// Whether this user may write the machine's classes.
+bool CanRegisterForMachine();
+HRESULT RegisterControl(const std::wstring& libraryPath, bool forMachine);
+// Removes every key of the control from both places.
+HRESULT UnregisterControl();
+
+}  // namespace quillmount
