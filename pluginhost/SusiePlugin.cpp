@@ -1,5 +1,6 @@
 #include "pluginhost/SusiePlugin.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -73,10 +74,7 @@ public:
         d->Release();
         return S_OK;
     }
-    STDMETHODIMP EnumConnections(IEnumConnections** e) override {
-        if (e) *e = nullptr;
-        return E_NOTIMPL;
-    }
+    STDMETHODIMP EnumConnections(IEnumConnections** e) override;
     void Fire(DISPID id) {
         DISPPARAMS none{};
         const std::vector<IDispatch*> sinks = sinks_;  // a handler may unadvise
@@ -301,9 +299,85 @@ STDMETHODIMP SusiePluginControl::GetGUID(DWORD kind, GUID* guid) {
     return S_OK;
 }
 
+namespace {
+
+// An enumerator over a fixed list of interface pointers, for the control's
+// connection points and a point's connections.
+template <typename Enum, typename Item, REFIID EnumIid>
+class ListEnum final : public Enum {
+public:
+    explicit ListEnum(std::vector<Item> items, size_t at = 0) : items_(std::move(items)), at_(at) {
+        for (Item& i : items_) AddRefItem(i);
+    }
+    ~ListEnum() {
+        for (Item& i : items_) ReleaseItem(i);
+    }
+    STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
+        if (!out) return E_POINTER;
+        if (riid == IID_IUnknown || riid == EnumIid) {
+            *out = static_cast<Enum*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs_); }
+    STDMETHODIMP_(ULONG) Release() override {
+        const ULONG n = InterlockedDecrement(&refs_);
+        if (n == 0) delete this;
+        return n;
+    }
+    STDMETHODIMP Next(ULONG count, Item* out, ULONG* fetched) override {
+        if (!out || (count > 1 && !fetched)) return E_POINTER;
+        ULONG n = 0;
+        for (; n < count && at_ < items_.size(); ++n, ++at_) {
+            out[n] = items_[at_];
+            AddRefItem(out[n]);
+        }
+        if (fetched) *fetched = n;
+        return n == count ? S_OK : S_FALSE;
+    }
+    STDMETHODIMP Skip(ULONG count) override {
+        at_ = std::min(items_.size(), at_ + count);
+        return at_ < items_.size() ? S_OK : S_FALSE;
+    }
+    STDMETHODIMP Reset() override {
+        at_ = 0;
+        return S_OK;
+    }
+    STDMETHODIMP Clone(Enum** out) override {
+        if (!out) return E_POINTER;
+        *out = new (std::nothrow) ListEnum(items_, at_);
+        return *out ? S_OK : E_OUTOFMEMORY;
+    }
+
+private:
+    static void AddRefItem(IConnectionPoint* p) { p->AddRef(); }
+    static void ReleaseItem(IConnectionPoint* p) { p->Release(); }
+    static void AddRefItem(CONNECTDATA& d) { d.pUnk->AddRef(); }
+    static void ReleaseItem(CONNECTDATA& d) { d.pUnk->Release(); }
+    LONG refs_ = 1;
+    std::vector<Item> items_;
+    size_t at_;
+};
+
+}  // namespace
+
+STDMETHODIMP SusiePluginControl::EventPoint::EnumConnections(IEnumConnections** e) {
+    if (!e) return E_POINTER;
+    std::vector<CONNECTDATA> list;
+    for (size_t i = 0; i < sinks_.size(); ++i)
+        if (sinks_[i]) list.push_back({sinks_[i], static_cast<DWORD>(i + 1)});
+    *e = new (std::nothrow) ListEnum<IEnumConnections, CONNECTDATA, IID_IEnumConnections>(std::move(list));
+    return *e ? S_OK : E_OUTOFMEMORY;
+}
+
 STDMETHODIMP SusiePluginControl::EnumConnectionPoints(IEnumConnectionPoints** e) {
-    if (e) *e = nullptr;
-    return E_NOTIMPL;
+    if (!e) return E_POINTER;
+    *e = new (std::nothrow) ListEnum<IEnumConnectionPoints, IConnectionPoint*, IID_IEnumConnectionPoints>(
+        {static_cast<IConnectionPoint*>(events_.get())});
+    return *e ? S_OK : E_OUTOFMEMORY;
 }
 
 STDMETHODIMP SusiePluginControl::FindConnectionPoint(REFIID riid, IConnectionPoint** point) {

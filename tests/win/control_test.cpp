@@ -212,6 +212,31 @@ TEST_F(ControlTest, StartFindsThePluginsAndPicturesLoadWithProgressEvents) {
     };
     DWORD cookie = 0;
     ASSERT_EQ(cp->Advise(&sink, &cookie), S_OK);
+    {
+        // The points and their connections can be listed, as containers do.
+        IConnectionPointContainer* c2 = nullptr;
+        ASSERT_EQ(control->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&c2)), S_OK);
+        IEnumConnectionPoints* points = nullptr;
+        ASSERT_EQ(c2->EnumConnectionPoints(&points), S_OK);
+        IConnectionPoint* listed[2] = {};
+        ULONG got = 0;
+        EXPECT_EQ(points->Next(2, listed, &got), S_FALSE);
+        ASSERT_EQ(got, 1u);
+        IID iid{};
+        listed[0]->GetConnectionInterface(&iid);
+        EXPECT_EQ(iid, events);
+        listed[0]->Release();
+        points->Release();
+        c2->Release();
+        IEnumConnections* connections = nullptr;
+        ASSERT_EQ(cp->EnumConnections(&connections), S_OK);
+        CONNECTDATA data[2] = {};
+        EXPECT_EQ(connections->Next(2, data, &got), S_FALSE);
+        ASSERT_EQ(got, 1u);
+        EXPECT_EQ(data[0].dwCookie, cookie);
+        data[0].pUnk->Release();
+        connections->Release();
+    }
 
     WriteBytes(files / L"tall.ppm", TallPpm());
     Call l = Invoke(control, 0x60030008, DISPATCH_METHOD, {Text(files / L"tall.ppm")});

@@ -115,6 +115,22 @@ TEST_F(PluginViewerTest, TheOpenDialogShowsLoadPercentagesWhileAPluginDecodes) {
     EXPECT_TRUE(boxes.calls.empty());
 }
 
+TEST_F(PluginViewerTest, ClosingTheWindowDuringADecodeEndsCleanly) {
+    frmBackground.Load();
+    frmNormal.Show();
+    // The close waits in the queue until the progress handler pumps events.
+    PostMessageW(frmNormal.hWnd(), WM_CLOSE, 0, 0);
+    {
+        FileDialogAnswer answer(files / L"tall.ppm");
+        OpenPictureLoad(frmNormal.picView, &frmNormal.lblProgress, frmNormal, true);
+    }
+    EXPECT_FALSE(frmNormal.IsLoaded());
+    EXPECT_FALSE(frmBackground.IsLoaded());
+    EXPECT_EQ(forms::LoadedFormCount(), 0);
+    EXPECT_TRUE(StoredValue(L"Run", L"LstFm").has_value());  // the settings were written on the way out
+    ClearStoredSettings();
+}
+
 TEST_F(PluginViewerTest, WithoutRegistrationTheControlComesFromTheLibraryBesideTheProgram) {
     ASSERT_EQ(RunProcess(L"regsvr32.exe /s /u \"" + ProgramFolder() + L"\\Quillmount.dll\""), 0u);
     CLSID clsid;
