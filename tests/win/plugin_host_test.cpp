@@ -29,14 +29,7 @@ std::wstring PluginSource(const std::wstring& name) {
 
 void SetPluginPath(const std::wstring* path) {
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Obrinth");
-    if (!path) return;
-    HKEY key;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Obrinth\\Susie\\Plug-in", 0, nullptr, 0, KEY_SET_VALUE,
-                              nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    RegSetValueExW(key, L"Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(path->c_str()),
-                   static_cast<DWORD>((path->size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
+    if (path) SetPluginFolder(*path);
 }
 
 // A plug-in folder holding the named plug-ins, recorded in the registry.

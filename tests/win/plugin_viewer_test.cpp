@@ -23,19 +23,6 @@ const std::wstring kSuffix = L".sph";
 const std::wstring kSuffix = L".spi";
 #endif
 
-DWORD RunProcess(const std::wstring& commandLine) {
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    std::wstring cmd = commandLine;
-    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 9999;
-    WaitForSingleObject(pi.hProcess, 60000);
-    DWORD code = 9999;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return code;
-}
 
 std::vector<std::wstring> gCaptions;
 WNDPROC gLabelProc = nullptr;
@@ -53,13 +40,7 @@ protected:
         ResetProgramState();
         CopyFileW((ProgramFolder() + L"\\testplugins\\pnm" + kSuffix).c_str(), (plugins / (L"pnm" + kSuffix)).c_str(),
                   FALSE);
-        HKEY key;
-        RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Obrinth\\Susie\\Plug-in", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                        &key, nullptr);
-        const std::wstring path = plugins.path();
-        RegSetValueExW(key, L"Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
-                       static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
-        RegCloseKey(key);
+        SetPluginFolder(plugins.path());
         std::string s = "P6 2 200 255\n";
         s.append(1200, '\x40');
         WriteBytes(files / L"tall.ppm", std::vector<uint8_t>(s.begin(), s.end()));

@@ -72,6 +72,11 @@ void PutTextOnClipboard(const std::wstring& text);
 void PutBitmapOnClipboard(int width, int height, uint32_t rgb);
 void EmptyTheClipboard();
 
+// Runs a program of the prefix and waits for it; its exit code (9999 when it did not start).
+DWORD RunProcess(const std::wstring& commandLine);
+// Records the Susie plug-in folder in the registry.
+void SetPluginFolder(const std::wstring& path);
+
 // Back to the state of a fresh process: options, shared values, forms unloaded.
 void ResetProgramState();
 
