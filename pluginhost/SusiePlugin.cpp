@@ -339,7 +339,7 @@ public:
         return n == count ? S_OK : S_FALSE;
     }
     STDMETHODIMP Skip(ULONG count) override {
-        at_ = std::min(items_.size(), at_ + count);
+        at_ = std::min<size_t>(items_.size(), at_ + count);
         return at_ < items_.size() ? S_OK : S_FALSE;
     }
     STDMETHODIMP Reset() override {
