@@ -6,6 +6,7 @@
 #include "app/settings_record.h"
 
 namespace forms {
+class Form;
 class PictureBox;
 }
 
@@ -35,8 +36,19 @@ void Main(const std::wstring& commandLine);
 // viewer window closes for good.
 void SaveSettings();
 
+// Window procedures every viewer window uses.
 // Shows the engine's current picture in a viewer's picture box: the loaded
 // picture at 100 %, the rendered copy at any other size.
 void SetViewPicture(forms::PictureBox& box);
+void WindowTopMost(forms::Form& form);
+void WindowNoTopMost(forms::Form& form);
+// Translucent with the given opacity (0..255); false when it cannot be.
+bool SetLayeredWindow(forms::Form& form, int alpha);
+// The anchor point from the window by WindowPointIndex.
+void StoreWindowPoint(forms::Form& form);
+// Renews the anchor when the window moved or changed size since it was recorded.
+void CheckWindowPoint(forms::Form& form);
+// Records the window's place and, with WindowPoint on, moves it to the anchor.
+void PlaceWindowAtPoint(forms::Form& form);
 
 }  // namespace tamsel

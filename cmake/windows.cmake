@@ -80,6 +80,7 @@ add_library(tamsel_app STATIC
   engine/susie_plugin.cpp
   engine/rastel_library.cpp
   engine/scaling.cpp
+  engine/view_size.cpp
   windows/frmNormal.cpp
 )
 target_link_libraries(tamsel_app PUBLIC tamsel_forms advapi32)

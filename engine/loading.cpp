@@ -4,7 +4,7 @@
 #include "engine/caption.h"
 #include "engine/frmBackground.h"
 #include "engine/picture_services.h"
-#include "windows/frmNormal.h"
+#include "engine/view_size.h"
 
 namespace tamsel {
 
@@ -55,20 +55,5 @@ bool ClipboardHasPicture() {
 }
 
 std::wstring MakeCaption() { return MakeCaption(PlatformFileSystem(), CurrentFileName, CurrentViewSize); }
-
-void ApplyViewSize(forms::PictureBox& picView, forms::Label* lblProgress, forms::Form& form, bool blnTitleFrame) {
-    // The fast result at once, fitted; then the high-quality one in its place.
-    frmBackground.FirstResizePicture();
-    SetViewPicture(picView);
-    if (blnTitleFrame && Settings.AutoAttach) {
-        if (auto* framed = dynamic_cast<FrmNormal*>(&form)) framed->AttachFrameSize();
-    }
-    if (Settings.PictureBlt && CurrentViewSize != 100) {
-        if (lblProgress) lblProgress->SetVisible(true);
-        frmBackground.ResizePicture(lblProgress);
-        if (lblProgress) lblProgress->SetVisible(false);
-        SetViewPicture(picView);
-    }
-}
 
 }  // namespace tamsel

@@ -22,7 +22,5 @@ bool ClipboardHasPicture();
 // The caption for the current picture and view size.
 std::wstring MakeCaption();
 
-// Shows the current picture at the current view size in the viewer.
-void ApplyViewSize(forms::PictureBox& picView, forms::Label* lblProgress, forms::Form& form, bool blnTitleFrame);
 
 }  // namespace tamsel

@@ -1,12 +1,13 @@
 #pragma once
 // The framed viewer window: the picture at its view size in a window with a
 // caption naming it.
+#include "engine/view_size.h"
 #include "forms/controls.h"
 #include "forms/form.h"
 
 namespace tamsel {
 
-class FrmNormal : public forms::Form {
+class FrmNormal : public forms::Form, public FrameFitting {
 public:
     forms::PictureBox picView;
     forms::Label lblProgress;
@@ -14,7 +15,7 @@ public:
     bool SwitchingForm = false;
 
     // Fits the window's frame around the picture, within the screen.
-    void AttachFrameSize();
+    void AttachFrameSize() override;
 
 protected:
     void InitializeComponent() override;
