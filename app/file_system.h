@@ -2,6 +2,7 @@
 // The few questions the viewer asks the file system about paths.
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tamsel {
 
@@ -19,6 +20,9 @@ public:
 
 // The text after the last path separator; "" for an empty path.
 std::wstring GetFileName(const std::wstring& path);
+
+// Of a dropped file list: the last name that is an existing file, else "".
+std::wstring LastExistingFile(FileSystem& fs, const std::vector<std::wstring>& names);
 
 // The file system of the running platform.
 FileSystem& PlatformFileSystem();

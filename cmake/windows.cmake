@@ -10,7 +10,7 @@ add_library(tamsel_forms STATIC
   forms/picture.cpp
   forms/screen.cpp
 )
-target_link_libraries(tamsel_forms PUBLIC tamsel_core comdlg32 ole32 oleaut32 uuid gdi32 user32)
+target_link_libraries(tamsel_forms PUBLIC tamsel_core comdlg32 ole32 oleaut32 uuid gdi32 user32 shell32)
 target_compile_options(tamsel_forms PRIVATE ${TAMSEL_WARNINGS})
 
 # The pixel buffer library: five undecorated exports (stdcall on 32-bit).

@@ -4,11 +4,6 @@
 
 namespace tamsel {
 
-std::wstring GetFileName(const std::wstring& path) {
-    size_t sep = path.find_last_of(L"\\/");
-    return sep == std::wstring::npos ? path : path.substr(sep + 1);
-}
-
 std::wstring FileTitleOf(FileSystem& fs, const std::wstring& path) {
     if (!fs.FileExists(path)) return L"";
     const std::wstring s = path + L"\\";

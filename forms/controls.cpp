@@ -1,5 +1,7 @@
 #include "forms/controls.h"
 
+#include <shellapi.h>
+
 #include "forms/form.h"
 #include "forms/screen.h"
 
@@ -60,6 +62,7 @@ void PictureBox::Create(Form& parent, int left, int top, int width, int height) 
     height_ = PixelsToTwipsY(TwipsToPixelsY(height));
     CreateWindowFor(parent, kPictureBoxClass, 0);
     if (hwnd_) SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    if (hwnd_ && OnFilesDropped) DragAcceptFiles(hwnd_, TRUE);
     if (AutoRedraw) EnsureSurface(ScaleWidth(), ScaleHeight());
 }
 
@@ -159,6 +162,19 @@ void PictureBox::Release() {
 LRESULT CALLBACK PictureBox::Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     auto* self = reinterpret_cast<PictureBox*>(GetWindowLongPtrW(h, GWLP_USERDATA));
     if (msg == WM_ERASEBKGND) return 1;
+    if (msg == WM_DROPFILES) {
+        auto drop = reinterpret_cast<HDROP>(wp);
+        std::vector<std::wstring> names;
+        const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+        for (UINT i = 0; i < count; ++i) {
+            std::wstring name(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+            name.resize(DragQueryFileW(drop, i, name.data(), static_cast<UINT>(name.size())));
+            names.push_back(name);
+        }
+        DragFinish(drop);
+        if (self && self->OnFilesDropped) self->OnFilesDropped(names);
+        return 0;
+    }
     if (msg == WM_SETCURSOR && Screen::MousePointer() != 0) {
         SetCursor(LoadCursorW(nullptr, IDC_WAIT));
         return TRUE;

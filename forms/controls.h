@@ -2,7 +2,9 @@
 // Child controls of a form: geometry in twips relative to the form's client area.
 #include <windows.h>
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "forms/picture.h"
 
@@ -42,6 +44,8 @@ class PictureBox : public Control {
 public:
     bool AutoSize = false;
     bool AutoRedraw = false;
+    // Files dropped from the shell, in the order given (set before Create).
+    std::function<void(const std::vector<std::wstring>&)> OnFilesDropped;
     COLORREF BackColor = RGB(255, 255, 255);
 
     void Create(Form& parent, int left, int top, int width, int height);

@@ -1,5 +1,6 @@
 #include "windows/frmNormal.h"
 
+#include "app/file_system.h"
 #include "app/mdlTamsel.h"
 #include "engine/loading.h"
 #include "forms/screen.h"
@@ -15,14 +16,28 @@ constexpr int kEmptyHeightPx = 240;
 }  // namespace
 
 void FrmNormal::Form_KeyDown(int& keyCode, int shift) {
-    (void)shift;
-    // Escape stops a running high-quality scaling at its next report.
+    // Escape stops a running high-quality scaling at its next report, whatever the modifiers.
     if (keyCode == VK_ESCAPE) ResizeCancel = kTrue;
+    if (shift != forms::vbCtrlMask) return;  // exactly Ctrl
+    if (keyCode == 'M') SetWindowState(forms::vbMinimized);
+}
+
+void FrmNormal::picView_OLEDragDrop(const std::vector<std::wstring>& names) {
+    CheckWindowPoint(*this);
+    const std::wstring chosen = LastExistingFile(PlatformFileSystem(), names);
+    bool loaded = false;
+    try {
+        loaded = DropPictureLoad(chosen, picView, &lblProgress, *this, true);
+    } catch (...) {
+        loaded = false;
+    }
+    if (loaded) SetCaption(MakeCaption());
 }
 
 void FrmNormal::InitializeComponent() {
     KeyPreview = true;
     picView.AutoSize = true;
+    picView.OnFilesDropped = [this](const std::vector<std::wstring>& names) { picView_OLEDragDrop(names); };
     picView.Create(*this, 0, 0, forms::PixelsToTwipsX(kEmptyWidthPx), forms::PixelsToTwipsY(kEmptyHeightPx));
     lblProgress.SetVisible(false);
     lblProgress.Create(*this, 0, 0, 2400, 270);
@@ -39,12 +54,10 @@ void FrmNormal::Form_Load() {
 }
 
 void FrmNormal::AttachFrameSize() {
-    if (!hWnd()) return;
-    RECT r{0, 0, forms::TwipsToPixelsX(picView.Width()), forms::TwipsToPixelsY(picView.Height())};
-    AdjustWindowRectEx(&r, GetWindowLongW(hWnd(), GWL_STYLE), FALSE, GetWindowLongW(hWnd(), GWL_EXSTYLE));
-    int w = std::min(forms::PixelsToTwipsX(r.right - r.left), forms::Screen::Width());
-    int h = std::min(forms::PixelsToTwipsY(r.bottom - r.top), forms::Screen::Height());
-    Move(Left(), Top(), w, h);
+    if (!hWnd() || WindowState() != forms::vbNormal) return;
+    // Twice, with fresh sizes: the first move can change the client area (a wrapping menu bar).
+    for (int pass = 0; pass < 2; ++pass)
+        Move(Left(), Top(), Width() - ScaleWidth() + picView.Width(), Height() - ScaleHeight() + picView.Height());
 }
 
 void FrmNormal::Form_Unload(int& cancel) {

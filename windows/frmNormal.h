@@ -5,6 +5,9 @@
 #include "forms/controls.h"
 #include "forms/form.h"
 
+#include <string>
+#include <vector>
+
 namespace tamsel {
 
 class FrmNormal : public forms::Form, public FrameFitting {
@@ -16,6 +19,8 @@ public:
 
     // Fits the window's frame around the picture, within the screen.
     void AttachFrameSize() override;
+    // Of the dropped files, the last that exists is opened; none clears the view.
+    void picView_OLEDragDrop(const std::vector<std::wstring>& names);
 
 protected:
     void InitializeComponent() override;
