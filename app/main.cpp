@@ -5,6 +5,7 @@
 #include "app/startup_rules.h"
 #include "engine/frmBackground.h"
 #include "engine/loading.h"
+#include "engine/save_copy_paste.h"
 #include "version.h"
 #include "windows/frmNormal.h"
 

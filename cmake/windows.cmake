@@ -81,6 +81,7 @@ add_library(tamsel_app STATIC
   engine/rastel_library.cpp
   engine/scaling.cpp
   engine/view_size.cpp
+  engine/save_copy_paste.cpp
   windows/frmNormal.cpp
 )
 target_link_libraries(tamsel_app PUBLIC tamsel_forms advapi32)

@@ -43,16 +43,6 @@ void OpenPictureLoad(forms::PictureBox& picView, forms::Label* lblProgress, form
     }
 }
 
-bool ClipboardHasPicture() {
-    if (!ClipboardGetFormat(CF_BITMAP) && !ClipboardGetFormat(CF_METAFILEPICT) && !ClipboardGetFormat(CF_DIB))
-        return false;
-    forms::Picture picture;
-    // A clipboard that cannot be read now (held by another program) holds no picture for us.
-    if (FAILED(ClipboardGetData(picture)) || !frmBackground.picLoad.SetPicture(picture)) return false;
-    if (Settings.ViewDefaultSize) CurrentViewSize = 100;
-    CurrentFileName = kClipboardMarker;
-    return true;
-}
 
 std::wstring MakeCaption() { return MakeCaption(PlatformFileSystem(), CurrentFileName, CurrentViewSize); }
 

@@ -15,9 +15,6 @@ bool DropPictureLoad(const std::wstring& fileName, forms::PictureBox& picView, f
 // Open dialog, load, then update the window when the current file changed.
 void OpenPictureLoad(forms::PictureBox& picView, forms::Label* lblProgress, forms::Form& form, bool blnTitleFrame);
 
-// Takes the clipboard's picture into the engine without showing it; True when
-// a picture was taken.
-bool ClipboardHasPicture();
 
 // The caption for the current picture and view size.
 std::wstring MakeCaption();

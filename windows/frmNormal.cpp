@@ -3,6 +3,7 @@
 #include "app/file_system.h"
 #include "app/mdlTamsel.h"
 #include "engine/loading.h"
+#include "engine/save_copy_paste.h"
 #include "forms/screen.h"
 
 namespace tamsel {
@@ -19,7 +20,32 @@ void FrmNormal::Form_KeyDown(int& keyCode, int shift) {
     // Escape stops a running high-quality scaling at its next report, whatever the modifiers.
     if (keyCode == VK_ESCAPE) ResizeCancel = kTrue;
     if (shift != forms::vbCtrlMask) return;  // exactly Ctrl
-    if (keyCode == 'M') SetWindowState(forms::vbMinimized);
+    switch (keyCode) {
+    case 'A': menu_SaveAs_Click(); break;
+    case 'C': menu_Copy_Click(); break;
+    case 'M': SetWindowState(forms::vbMinimized); break;
+    case 'V': menu_Paste_Click(); break;
+    default: break;
+    }
+}
+
+// Dialogs and questions are not hidden behind the topmost window.
+void FrmNormal::menu_SaveAs_Click() {
+    WindowNoTopMost(*this);
+    SaveAsWithSizeCheck();
+    WindowTopMost(*this);
+}
+
+void FrmNormal::menu_Copy_Click() {
+    WindowNoTopMost(*this);
+    CopyWithSizeCheck();
+    WindowTopMost(*this);
+}
+
+void FrmNormal::menu_Paste_Click() {
+    CheckWindowPoint(*this);
+    PastePicture(picView, &lblProgress, *this, true);
+    SetCaption(MakeCaption());
 }
 
 void FrmNormal::picView_OLEDragDrop(const std::vector<std::wstring>& names) {

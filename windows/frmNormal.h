@@ -19,6 +19,9 @@ public:
 
     // Fits the window's frame around the picture, within the screen.
     void AttachFrameSize() override;
+    void menu_SaveAs_Click();
+    void menu_Copy_Click();
+    void menu_Paste_Click();
     // Of the dropped files, the last that exists is opened; none clears the view.
     void picView_OLEDragDrop(const std::vector<std::wstring>& names);
 

@@ -4,6 +4,7 @@
 #include "app/mdlTamsel.h"
 #include "engine/frmBackground.h"
 #include "engine/loading.h"
+#include "engine/save_copy_paste.h"
 #include "engine/picture_services.h"
 #include "test_support.h"
 #include "windows/frmNormal.h"
