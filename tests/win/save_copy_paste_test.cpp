@@ -142,3 +142,20 @@ TEST_F(SaveCopyPasteTest, PastingMakesTheClipboardPictureCurrent) {
     EXPECT_EQ(p.WidthPixels(), 9);
     EXPECT_EQ(PixelOf(p, 4, 3), 0x336699u);
 }
+
+TEST_F(SaveCopyPasteTest, AfterACancelledHighQualityRunTheShownSizeIsTheFastResult) {
+    ASSERT_TRUE(frmBackground.PictureLoadRun(DataPath(L"sample.jpg"), false));
+    CurrentViewSize = 250;
+    frmBackground.FirstResizePicture();
+    const forms::Picture fast = frmBackground.picBlt.Image();
+    PostMessageW(frmNormal.hWnd(), WM_KEYDOWN, VK_ESCAPE, 0);  // seen at the run's first report
+    frmBackground.ResizePicture(&frmNormal.lblProgress);
+    ASSERT_TRUE(ResizeCancel);
+    MsgBoxRecorder boxes(IDYES);
+    FileDialogAnswer answer(dir / L"shown.bmp");
+    frmNormal.menu_SaveAs_Click();
+    forms::Picture saved = Saved(dir / L"shown.bmp");
+    ASSERT_EQ(saved.WidthPixels(), fast.WidthPixels());
+    for (int x = 0; x < fast.WidthPixels(); x += 7)
+        for (int y = 0; y < fast.HeightPixels(); y += 5) EXPECT_EQ(PixelOf(saved, x, y), PixelOf(fast, x, y));
+}
