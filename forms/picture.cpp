@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "forms/screen.h"
+
 namespace forms {
 
 Picture::Picture(IPicture* p, bool addRef) : p_(p) {
@@ -52,12 +54,6 @@ HANDLE Picture::Handle() const {
 
 namespace {
 int HimetricToPixels(OLE_XSIZE_HIMETRIC him, int dpi) { return MulDiv(him, dpi, 2540); }
-int ScreenDpi(int index) {
-    HDC dc = GetDC(nullptr);
-    int dpi = GetDeviceCaps(dc, index);
-    ReleaseDC(nullptr, dc);
-    return dpi > 0 ? dpi : 96;
-}
 }  // namespace
 
 int Picture::WidthPixels() const {
@@ -68,7 +64,7 @@ int Picture::WidthPixels() const {
     }
     OLE_XSIZE_HIMETRIC w = 0;
     p_->get_Width(&w);
-    return HimetricToPixels(w, ScreenDpi(LOGPIXELSX));
+    return HimetricToPixels(w, Screen::DpiX());
 }
 
 int Picture::HeightPixels() const {
@@ -79,7 +75,7 @@ int Picture::HeightPixels() const {
     }
     OLE_YSIZE_HIMETRIC h = 0;
     p_->get_Height(&h);
-    return HimetricToPixels(h, ScreenDpi(LOGPIXELSY));
+    return HimetricToPixels(h, Screen::DpiY());
 }
 
 void Picture::Render(HDC dc, int x, int y, int width, int height) const {

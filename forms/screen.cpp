@@ -23,8 +23,10 @@ void Screen::SetMousePointer(int pointer) {
     SetCursor(LoadCursorW(nullptr, pointer == 11 ? IDC_WAIT : IDC_ARROW));
 }
 
-int Screen::TwipsPerPixelX() { return 1440 / Dpi(LOGPIXELSX); }
-int Screen::TwipsPerPixelY() { return 1440 / Dpi(LOGPIXELSY); }
+int Screen::DpiX() { return Dpi(LOGPIXELSX); }
+int Screen::DpiY() { return Dpi(LOGPIXELSY); }
+int Screen::TwipsPerPixelX() { return 1440 / DpiX(); }
+int Screen::TwipsPerPixelY() { return 1440 / DpiY(); }
 int Screen::Width() { return GetSystemMetrics(SM_CXSCREEN) * TwipsPerPixelX(); }
 int Screen::Height() { return GetSystemMetrics(SM_CYSCREEN) * TwipsPerPixelY(); }
 

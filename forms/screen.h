@@ -3,6 +3,8 @@
 namespace forms {
 
 struct Screen {
+    static int DpiX();  // dots per inch of the screen
+    static int DpiY();
     static int TwipsPerPixelX();  // 1440 / horizontal dots per inch: 15 at 96 dpi
     static int TwipsPerPixelY();
     static int Width();   // twips

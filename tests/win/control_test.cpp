@@ -17,12 +17,6 @@ using namespace testing_support;
 
 namespace {
 
-#ifdef _WIN64
-const std::wstring kSuffix = L".sph";
-#else
-const std::wstring kSuffix = L".spi";
-#endif
-
 std::wstring Dll() { return tamsel::ProgramFolder() + L"\\Quillmount.dll"; }
 
 
@@ -89,8 +83,7 @@ class ControlTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { ASSERT_EQ(RunProcess(L"regsvr32.exe /s \"" + Dll() + L"\""), 0u); }
     void SetUp() override {
-        CopyFileW((tamsel::ProgramFolder() + L"\\testplugins\\pnm" + kSuffix).c_str(),
-                  (plugins / (L"pnm" + kSuffix)).c_str(), FALSE);
+        InstallTestPlugin(L"pnm", plugins.path());
         SetPluginFolder(plugins.path());
         CLSID clsid;
         ASSERT_EQ(CLSIDFromProgID(L"Quillmount.SusiePlugin", &clsid), S_OK);

@@ -17,12 +17,6 @@ using namespace testing_support;
 
 namespace {
 
-#ifdef _WIN64
-const std::wstring kSuffix = L".sph";
-#else
-const std::wstring kSuffix = L".spi";
-#endif
-
 
 std::vector<std::wstring> gCaptions;
 WNDPROC gLabelProc = nullptr;
@@ -38,8 +32,7 @@ protected:
     }
     void SetUp() override {
         ResetProgramState();
-        CopyFileW((ProgramFolder() + L"\\testplugins\\pnm" + kSuffix).c_str(), (plugins / (L"pnm" + kSuffix)).c_str(),
-                  FALSE);
+        InstallTestPlugin(L"pnm", plugins.path());
         SetPluginFolder(plugins.path());
         std::string s = "P6 2 200 255\n";
         s.append(1200, '\x40');

@@ -172,6 +172,16 @@ DWORD RunProcess(const std::wstring& commandLine) {
     return code;
 }
 
+void InstallTestPlugin(const std::wstring& name, const std::wstring& folder) {
+#ifdef _WIN64
+    const std::wstring file = name + L".sph";
+#else
+    const std::wstring file = name + L".spi";
+#endif
+    ASSERT_TRUE(CopyFileW((tamsel::ProgramFolder() + L"\\testplugins\\" + file).c_str(),
+                          (folder + L"\\" + file).c_str(), FALSE));
+}
+
 void SetPluginFolder(const std::wstring& path) {
     HKEY key;
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Obrinth\\Susie\\Plug-in", 0, nullptr, 0, KEY_SET_VALUE,

@@ -74,6 +74,8 @@ void EmptyTheClipboard();
 
 // Runs a program of the prefix and waits for it; its exit code (9999 when it did not start).
 DWORD RunProcess(const std::wstring& commandLine);
+// Copies one of the project's test plug-ins (built for this architecture) into a folder.
+void InstallTestPlugin(const std::wstring& name, const std::wstring& folder);
 // Records the Susie plug-in folder in the registry.
 void SetPluginFolder(const std::wstring& path);
 
