@@ -92,7 +92,7 @@ target_link_libraries(Tamsel2 PRIVATE tamsel_app)
 add_dependencies(Tamsel2 Rastel Quillmount)  # loaded at run time, shipped beside the program
 target_link_options(Tamsel2 PRIVATE -municode $<$<CONFIG:Release>:-s>)
 set_source_files_properties(resources/Tamsel2.rc PROPERTIES
-  OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/resources/Tamsel2.ico")
+  OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/resources/Tamsel2.ico;${CMAKE_SOURCE_DIR}/resources/hand.cur;${CMAKE_SOURCE_DIR}/resources/resource.h")
 target_include_directories(Tamsel2 PRIVATE ${CMAKE_SOURCE_DIR}/resources)
 
 # The default picture is installed next to the program.

@@ -2,16 +2,22 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+
 #include "forms/form.h"
 #include "forms/screen.h"
 
 namespace forms {
 
+HWND Control::ParentWindow(Form& form) const {
+    return Container && Container->hWnd() ? Container->hWnd() : form.hWnd();
+}
+
 void Control::CreateWindowFor(Form& parent, const wchar_t* className, DWORD style, const std::wstring& text) {
     parent_ = &parent;
     hwnd_ = CreateWindowExW(0, className, text.c_str(), WS_CHILD | WS_CLIPSIBLINGS | (visible_ ? WS_VISIBLE : 0) | style,
                             TwipsToPixelsX(left_), TwipsToPixelsY(top_), TwipsToPixelsX(width_),
-                            TwipsToPixelsY(height_), parent.hWnd(), nullptr, GetModuleHandleW(nullptr), nullptr);
+                            TwipsToPixelsY(height_), ParentWindow(parent), nullptr, GetModuleHandleW(nullptr), nullptr);
     if (hwnd_) SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(UIFont()), FALSE);
     parent.AddControl(this);
 }
@@ -48,7 +54,7 @@ void PictureBox::Create(Form& parent, int left, int top, int width, int height) 
     if (!registered) {
         WNDCLASSEXW wc{};
         wc.cbSize = sizeof wc;
-        wc.style = CS_DBLCLKS;
+        wc.style = 0;  // a double click arrives as a second press
         wc.lpfnWndProc = &PictureBox::Proc;
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
@@ -60,7 +66,7 @@ void PictureBox::Create(Form& parent, int left, int top, int width, int height) 
     top_ = top;
     width_ = PixelsToTwipsX(TwipsToPixelsX(width));
     height_ = PixelsToTwipsY(TwipsToPixelsY(height));
-    CreateWindowFor(parent, kPictureBoxClass, 0);
+    CreateWindowFor(parent, kPictureBoxClass, WS_CLIPCHILDREN);
     if (hwnd_) SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     if (hwnd_ && OnFilesDropped) DragAcceptFiles(hwnd_, TRUE);
     if (AutoRedraw) EnsureSurface(ScaleWidth(), ScaleHeight());
@@ -117,18 +123,35 @@ bool PictureBox::SetPicture(const Picture& p) {
     }
     if (AutoRedraw && !EnsureSurface(w, h)) return false;
     picture_ = p;
+    bool resized = false;
     if (AutoSize && !p.Empty()) {
+        resized = width_ != PixelsToTwipsX(w) || height_ != PixelsToTwipsY(h);
         width_ = PixelsToTwipsX(w);
         height_ = PixelsToTwipsY(h);
         ApplyGeometry();
     }
     DrawPictureOnSurface();
     Refresh();
+    if (resized && OnResize) OnResize();
     return true;
 }
 
 void PictureBox::Resized() {
     if (AutoRedraw && EnsureSurface(ScaleWidth(), ScaleHeight())) DrawPictureOnSurface();
+    if (OnResize) OnResize();
+}
+
+void PictureBox::AddLine(Line* line) {
+    lines_.push_back(line);
+    Refresh();
+}
+
+void PictureBox::SetMouseIcon(HCURSOR cursor) {
+    MouseIcon = cursor;
+    // The pointer changes at once when it is over the box.
+    POINT pt;
+    if (hwnd_ && GetCursorPos(&pt) && WindowFromPoint(pt) == hwnd_ && Screen::MousePointer() == 0)
+        SetCursor(cursor ? cursor : LoadCursorW(nullptr, IDC_ARROW));
 }
 
 Picture PictureBox::Image() const {
@@ -154,6 +177,7 @@ void PictureBox::Refresh() {
 }
 
 void PictureBox::Release() {
+    lines_.clear();
     picture_ = Picture();
     FreeSurface();
     hwnd_ = nullptr;
@@ -175,9 +199,53 @@ LRESULT CALLBACK PictureBox::Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         if (self && self->OnFilesDropped) self->OnFilesDropped(names);
         return 0;
     }
-    if (msg == WM_SETCURSOR && Screen::MousePointer() != 0) {
-        SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-        return TRUE;
+    if (msg == WM_SETCURSOR && LOWORD(lp) == HTCLIENT) {
+        if (Screen::MousePointer() != 0) {
+            SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+            return TRUE;
+        }
+        if (self && self->MouseIcon) {
+            SetCursor(self->MouseIcon);
+            return TRUE;
+        }
+    }
+    if ((msg == WM_HSCROLL || msg == WM_VSCROLL) && lp) {
+        if (ScrollBar* bar = ScrollBar::FromWindow(reinterpret_cast<HWND>(lp))) bar->Scroll(LOWORD(wp));
+        return 0;
+    }
+    if (self && msg >= WM_MOUSEFIRST && msg <= WM_MBUTTONUP && msg != WM_MOUSEWHEEL) {
+        const int x = PixelsToTwipsX(static_cast<short>(LOWORD(lp)));
+        const int y = PixelsToTwipsY(static_cast<short>(HIWORD(lp)));
+        const int shift = ((wp & MK_SHIFT) ? 1 : 0) | ((wp & MK_CONTROL) ? 2 : 0) | (GetKeyState(VK_MENU) < 0 ? 4 : 0);
+        int held = ((wp & MK_LBUTTON) ? 1 : 0) | ((wp & MK_RBUTTON) ? 2 : 0) | ((wp & MK_MBUTTON) ? 4 : 0);
+        switch (msg) {
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+        case WM_RBUTTONDBLCLK:
+        case WM_MBUTTONDBLCLK: {
+            const int button = (msg == WM_LBUTTONDOWN || msg == WM_LBUTTONDBLCLK)   ? 1
+                               : (msg == WM_RBUTTONDOWN || msg == WM_RBUTTONDBLCLK) ? 2
+                                                                                     : 4;
+            SetCapture(h);
+            if (self->OnMouseDown) self->OnMouseDown(button, shift, x, y);
+            return 0;
+        }
+        case WM_LBUTTONUP:
+        case WM_RBUTTONUP:
+        case WM_MBUTTONUP: {
+            const int button = msg == WM_LBUTTONUP ? 1 : msg == WM_RBUTTONUP ? 2 : 4;
+            if (held == 0 && GetCapture() == h) ReleaseCapture();
+            if (self->OnMouseUp) self->OnMouseUp(button, shift, x, y);
+            return 0;
+        }
+        case WM_MOUSEMOVE:
+            if (self->OnMouseMove) self->OnMouseMove(held, shift, x, y);
+            return 0;
+        default:
+            break;
+        }
     }
     if (msg == WM_PAINT && self) {
         PAINTSTRUCT ps;
@@ -195,10 +263,118 @@ LRESULT CALLBACK PictureBox::Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         }
         FillRect(dc, &client, b);
         DeleteObject(b);
+        SelectClipRgn(dc, nullptr);
+        for (const Line* line : self->lines_)
+            if (line->Visible()) line->Draw(dc);
         EndPaint(h, &ps);
         return 0;
     }
     return DefWindowProcW(h, msg, wp, lp);
+}
+
+// ---- Line
+
+void Line::Create(PictureBox& container, int x1, int y1, int x2, int y2, COLORREF color) {
+    container_ = &container;
+    x1_ = x1, y1_ = y1, x2_ = x2, y2_ = y2;
+    color_ = color;
+    container.AddLine(this);
+}
+
+void Line::SetVisible(bool v) {
+    if (v == visible_) return;
+    visible_ = v;
+    if (container_) container_->Refresh();
+}
+
+void Line::Draw(HDC dc) const {
+    HPEN pen = CreatePen(PS_SOLID, 1, color_);
+    HGDIOBJ old = SelectObject(dc, pen);
+    MoveToEx(dc, TwipsToPixelsX(x1_), TwipsToPixelsY(y1_), nullptr);
+    LineTo(dc, TwipsToPixelsX(x2_), TwipsToPixelsY(y2_));
+    SelectObject(dc, old);
+    DeleteObject(pen);
+}
+
+// ---- ScrollBar
+
+namespace {
+constexpr wchar_t kControlProp[] = L"forms.ScrollBar";
+}
+
+void ScrollBar::Create(Form& parent, bool horizontal, int left, int top, int width, int height) {
+    horizontal_ = horizontal;
+    left_ = left;
+    top_ = top;
+    width_ = PixelsToTwipsX(TwipsToPixelsX(width));
+    height_ = PixelsToTwipsY(TwipsToPixelsY(height));
+    CreateWindowFor(parent, L"SCROLLBAR", horizontal ? SBS_HORZ : SBS_VERT);
+    if (hwnd_) SetPropW(hwnd_, kControlProp, this);
+    Apply();
+}
+
+ScrollBar* ScrollBar::FromWindow(HWND h) { return static_cast<ScrollBar*>(GetPropW(h, kControlProp)); }
+
+void ScrollBar::Release() {
+    if (hwnd_ && IsWindow(hwnd_)) RemovePropW(hwnd_, kControlProp);
+    hwnd_ = nullptr;
+}
+
+void ScrollBar::Apply() {
+    if (!hwnd_) return;
+    // The thumb shows one large step of the range.
+    SCROLLINFO si{sizeof si, SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL, 0, 0, 0, 0, 0};
+    const int page = large_ > 0 ? large_ : 1;
+    si.nMin = min_;
+    si.nMax = max_ + page - 1;
+    si.nPage = static_cast<UINT>(page);
+    si.nPos = value_;
+    SetScrollInfo(hwnd_, SB_CTL, &si, TRUE);
+}
+
+void ScrollBar::SetMin(int v) {
+    min_ = v;
+    Apply();
+    if (value_ < min_) SetValue(min_);
+}
+
+void ScrollBar::SetMax(int v) {
+    max_ = v;
+    Apply();
+    if (value_ > max_) SetValue(max_);
+}
+
+void ScrollBar::SetValue(int v) {
+    v = std::max(min_, std::min(v, max_));
+    if (v == value_) return;
+    value_ = v;
+    Apply();
+    if (OnChange) OnChange();
+}
+
+void ScrollBar::SetLargeChange(int v) {
+    large_ = std::max(1, v);
+    Apply();
+}
+
+void ScrollBar::SetSmallChange(int v) { small_ = std::max(1, v); }
+
+void ScrollBar::Scroll(int code) {
+    switch (code) {
+    case SB_LINEUP: SetValue(value_ - small_); break;
+    case SB_LINEDOWN: SetValue(value_ + small_); break;
+    case SB_PAGEUP: SetValue(value_ - large_); break;
+    case SB_PAGEDOWN: SetValue(value_ + large_); break;
+    case SB_TOP: SetValue(min_); break;
+    case SB_BOTTOM: SetValue(max_); break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION: {
+        SCROLLINFO si{sizeof si, SIF_TRACKPOS, 0, 0, 0, 0, 0};
+        if (GetScrollInfo(hwnd_, SB_CTL, &si)) SetValue(si.nTrackPos);
+        break;
+    }
+    default: break;
+    }
 }
 
 // ---- Label

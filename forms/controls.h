@@ -15,6 +15,8 @@ class Form;
 class Control {
 public:
     virtual ~Control() = default;
+    // The control whose window holds this one (set before Create); nothing: the form.
+    Control* Container = nullptr;
     HWND hWnd() const { return hwnd_; }
     bool Visible() const { return visible_; }
     void SetVisible(bool v);
@@ -29,6 +31,8 @@ public:
 
 protected:
     virtual void Resized() {}
+    // The window this control's window goes into.
+    HWND ParentWindow(Form& form) const;
     void CreateWindowFor(Form& parent, const wchar_t* className, DWORD style, const std::wstring& text = L"");
     void ApplyGeometry();
     HWND hwnd_ = nullptr;
@@ -36,6 +40,26 @@ protected:
     bool visible_ = true;
     int left_ = 0, top_ = 0, width_ = 0, height_ = 0;  // twips
 };
+
+class PictureBox;
+
+// A windowless line drawn by the picture box that holds it; coordinates in twips.
+class Line {
+public:
+    void Create(PictureBox& container, int x1, int y1, int x2, int y2, COLORREF color);
+    bool Visible() const { return visible_; }
+    void SetVisible(bool v);
+    void Draw(HDC dc) const;
+
+private:
+    PictureBox* container_ = nullptr;
+    int x1_ = 0, y1_ = 0, x2_ = 0, y2_ = 0;
+    COLORREF color_ = 0;
+    bool visible_ = true;
+};
+
+// Mouse events: button (1 left, 2 right, 4 middle), shift mask, position in twips.
+using MouseHandler = std::function<void(int button, int shift, int x, int y)>;
 
 // A picture area. With AutoRedraw its drawing lives in a persistent 24-bit
 // surface (a DIB section selected into a memory DC), so hDC holds the picture
@@ -47,8 +71,16 @@ public:
     // Files dropped from the shell, in the order given (set before Create).
     std::function<void(const std::vector<std::wstring>&)> OnFilesDropped;
     COLORREF BackColor = RGB(255, 255, 255);
+    // The pointer over the box; nothing: the arrow.
+    HCURSOR MouseIcon = nullptr;
+    // While a button is held the box keeps the mouse, as a drag needs.
+    MouseHandler OnMouseDown, OnMouseMove, OnMouseUp;
+    // The box's size changed (a move or an automatic size).
+    std::function<void()> OnResize;
 
     void Create(Form& parent, int left, int top, int width, int height);
+    void AddLine(Line* line);
+    void SetMouseIcon(HCURSOR cursor);
 
     const Picture& GetPicture() const { return picture_; }
     // False when no surface can hold the picture (too large for memory): the
@@ -78,6 +110,35 @@ private:
     HBITMAP surface_ = nullptr;
     HGDIOBJ surfaceOld_ = nullptr;
     int surfaceW_ = 0, surfaceH_ = 0;
+    std::vector<Line*> lines_;
+};
+
+// A scroll bar with the integer range of the program's bars. Change runs
+// whenever Value changes, by the user or by the program.
+class ScrollBar : public Control {
+public:
+    std::function<void()> OnChange;
+
+    void Create(Form& parent, bool horizontal, int left, int top, int width, int height);
+    int Min() const { return min_; }
+    int Max() const { return max_; }
+    int Value() const { return value_; }
+    int LargeChange() const { return large_; }
+    int SmallChange() const { return small_; }
+    void SetMin(int v);
+    void SetMax(int v);
+    void SetValue(int v);
+    void SetLargeChange(int v);
+    void SetSmallChange(int v);
+    // A WM_HSCROLL / WM_VSCROLL code for this bar, as its parent receives it.
+    void Scroll(int code);
+    static ScrollBar* FromWindow(HWND h);
+    void Release() override;
+
+private:
+    void Apply();
+    bool horizontal_ = true;
+    int min_ = 0, max_ = 32767, value_ = 0, large_ = 1, small_ = 1;
 };
 
 class Label : public Control {

@@ -205,6 +205,13 @@ LRESULT Form::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SIZE:
         Form_Resize();
         return 0;
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+        if (ScrollBar* bar = lp ? ScrollBar::FromWindow(reinterpret_cast<HWND>(lp)) : nullptr) {
+            bar->Scroll(LOWORD(wp));
+            return 0;
+        }
+        return DefaultProc(msg, wp, lp);
     case WM_SETCURSOR:
         if (Screen::MousePointer() != 0 && LOWORD(lp) == HTCLIENT) {
             SetCursor(LoadCursorW(nullptr, IDC_WAIT));

@@ -23,6 +23,20 @@ void Screen::SetMousePointer(int pointer) {
     SetCursor(LoadCursorW(nullptr, pointer == 11 ? IDC_WAIT : IDC_ARROW));
 }
 
+namespace {
+CursorHook gCursorHook = nullptr;
+}
+
+void SetCursorHook(CursorHook hook) { gCursorHook = hook; }
+
+void Screen::CursorPosition(long& x, long& y) {
+    if (gCursorHook) return gCursorHook(x, y);
+    POINT p{};
+    GetCursorPos(&p);
+    x = p.x;
+    y = p.y;
+}
+
 int Screen::DpiX() { return Dpi(LOGPIXELSX); }
 int Screen::DpiY() { return Dpi(LOGPIXELSY); }
 int Screen::TwipsPerPixelX() { return 1440 / DpiX(); }

@@ -12,7 +12,13 @@ struct Screen {
     // The pointer over every window of the program: 0 default, 11 hourglass.
     static int MousePointer();
     static void SetMousePointer(int pointer);
+    // The cursor's position in screen pixels.
+    static void CursorPosition(long& x, long& y);
 };
+
+// Tests stand in for the pointing device; nothing restores the platform's cursor.
+using CursorHook = void (*)(long& x, long& y);
+void SetCursorHook(CursorHook hook);
 
 // Sets the hourglass for its lifetime and the default pointer after, on every path.
 class BusyPointer {

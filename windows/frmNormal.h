@@ -1,9 +1,10 @@
 #pragma once
-// The framed viewer window: the picture at its view size in a window with a
-// caption naming it.
+// The framed viewer window: the picture in a scrolling area with both bars
+// and a size grip, dragged to scroll, fitted by its frame on request.
 #include "engine/view_size.h"
 #include "forms/controls.h"
 #include "forms/form.h"
+#include "windows/scroll_area.h"
 
 #include <string>
 #include <vector>
@@ -12,24 +13,57 @@ namespace tamsel {
 
 class FrmNormal : public forms::Form, public FrameFitting {
 public:
+    forms::PictureBox picContainer;
+    forms::ScrollBar HScroll;
+    forms::ScrollBar VScroll;
+    forms::PictureBox picDummy;  // the size grip
+    forms::Line LineDummy[9];
     forms::PictureBox picView;
     forms::Label lblProgress;
     // Set by a window that closes only to make way for the other viewer window.
     bool SwitchingForm = false;
 
-    // Fits the window's frame around the picture, within the screen.
+    // Fits the window's frame around the picture.
     void AttachFrameSize() override;
     void menu_SaveAs_Click();
     void menu_Copy_Click();
     void menu_Paste_Click();
     // Of the dropped files, the last that exists is opened; none clears the view.
     void picView_OLEDragDrop(const std::vector<std::wstring>& names);
+    // Places the bars and the grip for the picture's size and the window's.
+    void picContainer_Resize();
+
+    // The bars' ranges in twips (a bar unit may stand for several).
+    const BarRange& HorizontalRange() const { return hRange_; }
+    const BarRange& VerticalRange() const { return vRange_; }
+    HCURSOR DragCursor() const { return dragCursor_; }
+
+    // Mouse handlers, with the cursor position read from the platform.
+    void picView_MouseDown(int button);
+    void picView_MouseMove();
+    void picView_MouseUp();
+    void picDummy_MouseDown();
+    void picDummy_MouseMove();
+    void picDummy_MouseUp();
 
 protected:
     void InitializeComponent() override;
     void Form_Load() override;
     void Form_Unload(int& cancel) override;
+    void Form_Resize() override;
     void Form_KeyDown(int& keyCode, int shift) override;
+
+private:
+    void HScroll_Change();
+    void VScroll_Change();
+    void PlaceOnLoad();
+
+    bool Dragging = false;
+    POINT DragOrigin{};
+    double DragStartLeft = 0, DragStartTop = 0;
+    bool GripResizing = false;
+    BarRange hRange_, vRange_;
+    HCURSOR dragCursor_ = nullptr;
 };
 
 extern FrmNormal frmNormal;

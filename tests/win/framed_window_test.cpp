@@ -4,10 +4,13 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "app/mdlTamsel.h"
+#include "engine/bmp_file.h"
 #include "engine/frmBackground.h"
+#include "forms/screen.h"
 #include "test_support.h"
 #include "windows/frmNormal.h"
 
@@ -47,14 +50,51 @@ void Key(int vk, std::initializer_list<int> held) {
     SetKeyboardState(none);
 }
 
+// A 24-bit BMP of the given size in pixels.
+std::wstring Bitmap(const TempDir& dir, int width, int height) {
+    DibImage image;
+    image.width = width;
+    image.height = height;
+    const auto stride = DibStride(width, 24);
+    image.rows.resize(stride * height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            uint8_t* p = &image.rows[y * stride + x * 3];
+            p[0] = static_cast<uint8_t>(x), p[1] = static_cast<uint8_t>(y), p[2] = 128;
+        }
+    const std::wstring path = dir / (std::to_wstring(width) + L"x" + std::to_wstring(height) + L".bmp");
+    WriteBytes(path, EncodeBmpFile(image));
+    return path;
+}
+
+// The window with a client area of the given size in twips.
+void ClientSize(int width, int height) {
+    frmNormal.Move(0, 0, frmNormal.Width() - frmNormal.ScaleWidth() + width,
+                   frmNormal.Height() - frmNormal.ScaleHeight() + height);
+}
+
+// Mouse messages as the platform sends them, the cursor put where the handlers read it.
+POINT gCursor{};
+void TestCursor(long& x, long& y) { x = gCursor.x, y = gCursor.y; }
+
+// Mouse messages as the platform sends them, with the cursor where the handlers read it.
+void Mouse(const forms::Control& c, UINT msg, int screenX, int screenY, WPARAM keys) {
+    gCursor = {screenX, screenY};
+    SendMessageW(c.hWnd(), msg, keys, 0);
+}
+
 class FramedWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetProgramState();
+        forms::SetCursorHook(&TestCursor);
         frmBackground.Load();
         frmNormal.Show();
     }
-    void TearDown() override { ResetProgramState(); }
+    void TearDown() override {
+        ResetProgramState();
+        forms::SetCursorHook(nullptr);
+    }
     TempDir dir;
 };
 
@@ -106,4 +146,198 @@ TEST_F(FramedWindowTest, TheFrameFitsThePicture) {
     frmNormal.AttachFrameSize();  // only in the normal state
     EXPECT_EQ(frmNormal.Width(), width);
     frmNormal.SetWindowState(forms::vbNormal);
+}
+
+TEST_F(FramedWindowTest, BarsAndGripFollowThePictureAndTheArea) {
+    Settings.AutoAttach = kFalse;
+    // Smaller than the area: no bars, no grip, the ordinary pointer.
+    Drop({Bitmap(dir, 200, 150)});
+    ClientSize(6000, 4500);
+    EXPECT_FALSE(frmNormal.HScroll.Visible());
+    EXPECT_FALSE(frmNormal.VScroll.Visible());
+    EXPECT_FALSE(frmNormal.picDummy.Visible());
+    EXPECT_EQ(frmNormal.picView.MouseIcon, nullptr);
+
+    // Wider, and only slightly less high: the horizontal bar makes the vertical one needed.
+    Drop({Bitmap(dir, 420, 295)});
+    ClientSize(6000, 4500);
+    ASSERT_TRUE(frmNormal.HScroll.Visible());
+    ASSERT_TRUE(frmNormal.VScroll.Visible());
+    EXPECT_EQ(frmNormal.HScroll.Max(), 6300 - 5745);
+    EXPECT_EQ(frmNormal.HScroll.LargeChange(), 675);  // (555 + 120) \ 1
+    EXPECT_EQ(frmNormal.HScroll.SmallChange(), 68);   // 67.5 to even
+    EXPECT_EQ(frmNormal.VScroll.Max(), 4425 - 4245);
+    EXPECT_EQ(frmNormal.VScroll.LargeChange(), 300);
+    EXPECT_EQ(frmNormal.VScroll.SmallChange(), 30);
+    // The bars lie along the edges, the grip in the corner between them.
+    EXPECT_EQ(frmNormal.HScroll.Top(), 4500 - 255);
+    EXPECT_EQ(frmNormal.HScroll.Width(), 6000 - 255);
+    EXPECT_EQ(frmNormal.VScroll.Left(), 6000 - 255);
+    EXPECT_EQ(frmNormal.VScroll.Height(), 4500 - 255);
+    ASSERT_TRUE(frmNormal.picDummy.Visible());
+    EXPECT_EQ(frmNormal.picDummy.Left(), 6000 - 255);
+    EXPECT_EQ(frmNormal.picDummy.Top(), 4500 - 255);
+    for (auto& line : frmNormal.LineDummy) EXPECT_TRUE(line.Visible());
+    EXPECT_NE(frmNormal.picDummy.MouseIcon, nullptr);
+    ASSERT_NE(frmNormal.DragCursor(), nullptr);
+    EXPECT_EQ(frmNormal.picView.MouseIcon, frmNormal.DragCursor());
+    // A grip drawn in the window: a shaded line crosses its middle.
+    frmNormal.picDummy.Refresh();
+    UpdateWindow(frmNormal.picDummy.hWnd());
+    HDC dc = GetDC(frmNormal.picDummy.hWnd());
+    const COLORREF shadow = GetSysColor(COLOR_BTNSHADOW);
+    int shaded = 0;
+    for (int x = 0; x < 17; ++x)
+        for (int y = 0; y < 17; ++y) shaded += GetPixel(dc, x, y) == shadow;
+    ReleaseDC(frmNormal.picDummy.hWnd(), dc);
+    EXPECT_GT(shaded, 10);
+
+    // The bars move the picture.
+    frmNormal.HScroll.SetValue(300);
+    EXPECT_EQ(frmNormal.picView.Left(), -300);
+    frmNormal.VScroll.SetValue(9999);
+    EXPECT_EQ(frmNormal.VScroll.Value(), 180);
+    EXPECT_EQ(frmNormal.picView.Top(), -180);
+
+    // Maximized: the grip square stays, without its lines, and does not resize.
+    frmNormal.SetWindowState(forms::vbMaximized);
+    Drop({Bitmap(dir, 1500, 1200)});
+    ASSERT_TRUE(frmNormal.picDummy.Visible());
+    for (auto& line : frmNormal.LineDummy) EXPECT_FALSE(line.Visible());
+    EXPECT_EQ(frmNormal.picDummy.MouseIcon, nullptr);
+    const int width = frmNormal.Width();
+    Mouse(frmNormal.picDummy, WM_LBUTTONDOWN, 600, 600, MK_LBUTTON);
+    Mouse(frmNormal.picDummy, WM_MOUSEMOVE, 500, 500, MK_LBUTTON);
+    Mouse(frmNormal.picDummy, WM_LBUTTONUP, 500, 500, 0);
+    EXPECT_EQ(frmNormal.Width(), width);
+    frmNormal.SetWindowState(forms::vbNormal);
+}
+
+TEST_F(FramedWindowTest, DraggingThePictureScrollsItAndStopsAtBothEdges) {
+    Settings.AutoAttach = kFalse;
+    Drop({Bitmap(dir, 1400, 1100)});
+    ClientSize(6000, 4500);
+    const int maxX = frmNormal.HScroll.Max(), maxY = frmNormal.VScroll.Max();
+    EXPECT_EQ(maxX, 21000 - 5745);
+    EXPECT_EQ(maxY, 16500 - 4245);
+
+    Mouse(frmNormal.picView, WM_LBUTTONDOWN, 300, 300, MK_LBUTTON);
+    Mouse(frmNormal.picView, WM_MOUSEMOVE, 250, 260, MK_LBUTTON);
+    EXPECT_EQ(frmNormal.picView.Left(), -750);
+    EXPECT_EQ(frmNormal.picView.Top(), -600);
+    EXPECT_EQ(frmNormal.HScroll.Value(), 750);
+    EXPECT_EQ(frmNormal.VScroll.Value(), 600);
+    // Past the start: held at 0.
+    Mouse(frmNormal.picView, WM_MOUSEMOVE, 400, 350, MK_LBUTTON);
+    EXPECT_EQ(frmNormal.picView.Left(), 0);
+    EXPECT_EQ(frmNormal.picView.Top(), 0);
+    EXPECT_EQ(frmNormal.HScroll.Value(), 0);
+    // Far past the end: held at -Max.
+    Mouse(frmNormal.picView, WM_LBUTTONUP, 400, 350, 0);
+    Mouse(frmNormal.picView, WM_LBUTTONDOWN, 1200, 1000, MK_LBUTTON);
+    Mouse(frmNormal.picView, WM_MOUSEMOVE, -200, -200, MK_LBUTTON);
+    EXPECT_EQ(frmNormal.picView.Left(), -maxX);
+    EXPECT_EQ(frmNormal.picView.Top(), -maxY);
+    EXPECT_EQ(frmNormal.HScroll.Value(), maxX);
+    EXPECT_EQ(frmNormal.VScroll.Value(), maxY);
+    Mouse(frmNormal.picView, WM_LBUTTONUP, 0, 0, 0);
+    // After the button is up, moving does nothing; the right button starts no drag.
+    Mouse(frmNormal.picView, WM_MOUSEMOVE, 300, 300, 0);
+    EXPECT_EQ(frmNormal.picView.Left(), -maxX);
+    Mouse(frmNormal.picView, WM_RBUTTONDOWN, 300, 300, MK_RBUTTON);
+    Mouse(frmNormal.picView, WM_MOUSEMOVE, 600, 600, MK_RBUTTON);
+    Mouse(frmNormal.picView, WM_RBUTTONUP, 600, 600, 0);
+    EXPECT_EQ(frmNormal.picView.Left(), -maxX);
+
+    // Only the bar that is shown moves its direction.
+    Drop({Bitmap(dir, 1400, 100)});
+    ClientSize(6000, 4500);
+    ASSERT_FALSE(frmNormal.VScroll.Visible());
+    const int top = frmNormal.picView.Top();
+    Mouse(frmNormal.picView, WM_LBUTTONDOWN, 300, 300, MK_LBUTTON);
+    Mouse(frmNormal.picView, WM_MOUSEMOVE, 290, 200, MK_LBUTTON);
+    Mouse(frmNormal.picView, WM_LBUTTONUP, 290, 200, 0);
+    EXPECT_EQ(frmNormal.picView.Top(), top);
+}
+
+TEST_F(FramedWindowTest, TheGripResizesTheWindowButNotNarrowerThanItsLimit) {
+    Settings.AutoAttach = kFalse;
+    Drop({Bitmap(dir, 1400, 1100)});
+    ClientSize(6000, 4500);
+    ASSERT_TRUE(frmNormal.picDummy.Visible());
+    Mouse(frmNormal.picDummy, WM_LBUTTONDOWN, 400, 300, MK_LBUTTON);
+    Mouse(frmNormal.picDummy, WM_MOUSEMOVE, 440, 320, MK_LBUTTON);
+    EXPECT_EQ(frmNormal.ScaleWidth(), 6000 + 40 * 15);
+    EXPECT_EQ(frmNormal.ScaleHeight(), 4500 + 20 * 15);
+    // The grip followed the corner.
+    EXPECT_EQ(frmNormal.picDummy.Left(), frmNormal.ScaleWidth() - 255);
+    Mouse(frmNormal.picDummy, WM_MOUSEMOVE, -2000, 320, MK_LBUTTON);
+    // The grip stops at 1245 twips; a platform with a wider smallest window stops it there.
+    const int frame = frmNormal.Width() - frmNormal.ScaleWidth();
+    const int smallest = forms::PixelsToTwipsX(GetSystemMetrics(SM_CXMINTRACK)) - frame;
+    EXPECT_EQ(frmNormal.ScaleWidth(), std::max(forms::PixelsToTwipsX(forms::TwipsToPixelsX(1245)) + 255, smallest));
+    Mouse(frmNormal.picDummy, WM_LBUTTONUP, -2000, 320, 0);
+    const int width = frmNormal.ScaleWidth();
+    Mouse(frmNormal.picDummy, WM_MOUSEMOVE, 800, 320, 0);
+    EXPECT_EQ(frmNormal.ScaleWidth(), width);
+}
+
+TEST_F(FramedWindowTest, LoadPlacesTheWindowByTheStoredRules) {
+    // The first viewer window of the run: centred, topmost, the anchor taken.
+    frmNormal.SwitchingForm = true;
+    frmNormal.Unload();
+    SharedValues = RunValues{};
+    ASSERT_LT(WindowPointX, -10);
+    ASSERT_TRUE(frmBackground.PictureLoadRun(ProgramFolder() + L"\\ts2image.JPG", false));
+    CurrentFileName = ProgramFolder() + L"\\ts2image.JPG";
+    Settings.WindowPointIndex = 2;
+    frmNormal.Show();
+    EXPECT_NEAR(frmNormal.Left(), (forms::Screen::Width() - frmNormal.Width()) / 2, 15);
+    EXPECT_NEAR(frmNormal.Top(), (forms::Screen::Height() - frmNormal.Height()) / 2, 15);
+    EXPECT_EQ(frmNormal.ScaleWidth(), 480 * 15);
+    EXPECT_NEAR(WindowPointX, frmNormal.Left() + frmNormal.Width() / 2, 1);
+    EXPECT_TRUE(GetWindowLongW(frmNormal.hWnd(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+    EXPECT_EQ(Settings.LastForm, 0);
+
+    // Coming back from the other window: its rectangle.
+    frmNormal.SwitchingForm = true;
+    frmNormal.Unload();
+    LastWindowLeft = 1500, LastWindowTop = 1200, LastWindowWidth = 6000, LastWindowHeight = 4500;
+    Settings.LastForm = 1;
+    frmNormal.Show();
+    EXPECT_EQ(frmNormal.Left(), 1500);
+    EXPECT_EQ(frmNormal.Top(), 1200);
+    EXPECT_EQ(frmNormal.Width(), 6000);
+    EXPECT_EQ(frmNormal.Height(), 4500);
+    EXPECT_EQ(Settings.LastForm, 0);
+
+    // No stored size: the stored place, the frame fitted to the picture.
+    frmNormal.SwitchingForm = true;
+    frmNormal.Unload();
+    LastWindowLeft = 3000, LastWindowTop = 1500, LastWindowWidth = 0, LastWindowHeight = 0;
+    Settings.AutoAttach = kFalse;
+    frmNormal.Show();
+    EXPECT_EQ(frmNormal.Left(), 3000);
+    EXPECT_EQ(frmNormal.ScaleWidth(), 480 * 15);
+    EXPECT_EQ(frmNormal.ScaleHeight(), 360 * 15);
+
+    // With the anchor kept: the stored size, then placed so the centre stays on the anchor.
+    frmNormal.SwitchingForm = true;
+    frmNormal.Unload();
+    Settings.WindowPoint = kTrue;
+    WindowPointX = 9000, WindowPointY = 7000;
+    LastWindowWidth = 6000, LastWindowHeight = 4500;
+    frmNormal.Show();
+    EXPECT_EQ(frmNormal.Width(), 6000);
+    EXPECT_EQ(frmNormal.Left(), 9000 - 3000);
+    EXPECT_EQ(frmNormal.Top(), (7000 - 2250) / 15 * 15);  // in whole pixels
+}
+
+TEST_F(FramedWindowTest, WithoutAPictureTheAreaIsAnEmpty320By240) {
+    EXPECT_EQ(frmNormal.picView.ScaleWidth(), 320);
+    EXPECT_EQ(frmNormal.picView.ScaleHeight(), 240);
+    EXPECT_EQ(frmNormal.ScaleWidth(), 320 * 15);
+    EXPECT_EQ(frmNormal.ScaleHeight(), 240 * 15);
+    EXPECT_FALSE(frmNormal.HScroll.Visible());
+    EXPECT_EQ(frmNormal.Caption(), L"Tamsel2");
 }
