@@ -5,6 +5,7 @@ set(TAMSEL_WARNINGS -Wall -Wextra -Wno-cast-function-type)
 
 add_library(tamsel_forms STATIC
   forms/form.cpp
+  forms/menu.cpp
   forms/controls.cpp
   forms/dialogs.cpp
   forms/picture.cpp

@@ -116,6 +116,7 @@ bool Form::Unload() {
     hwnd_ = nullptr;
     SetWindowLongPtrW(h, GWLP_USERDATA, 0);
     DestroyWindow(h);
+    menus_.Release();
     --gLoadedForms;
     PostMessageW(nullptr, WM_NULL, 0, 0);  // wake the loop so it sees the count
     return true;
@@ -191,10 +192,13 @@ void Form::SetWindowState(int state) {
 
 bool Form::PreviewKey(const MSG& msg) {
     if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return false;
-    if (!KeyPreview && msg.hwnd != hwnd_) return false;
     int key = static_cast<int>(msg.wParam);
-    Form_KeyDown(key, ShiftState());
-    return key == 0;  // the handler took the key
+    const int shift = ShiftState();
+    if (KeyPreview || msg.hwnd == hwnd_) {
+        Form_KeyDown(key, shift);
+        if (key == 0) return true;  // the handler took the key
+    }
+    return msg.message == WM_KEYDOWN && shift == vbCtrlMask && menus_.Shortcut(key);
 }
 
 LRESULT Form::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
@@ -205,6 +209,12 @@ LRESULT Form::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SIZE:
         Form_Resize();
         return 0;
+    case WM_INITMENUPOPUP:
+        if (menus_.Opening(reinterpret_cast<HMENU>(wp))) return 0;
+        return DefaultProc(msg, wp, lp);
+    case WM_COMMAND:
+        if (HIWORD(wp) == 0 && lp == 0 && menus_.Command(LOWORD(wp))) return 0;
+        return DefaultProc(msg, wp, lp);
     case WM_HSCROLL:
     case WM_VSCROLL:
         if (ScrollBar* bar = lp ? ScrollBar::FromWindow(reinterpret_cast<HWND>(lp)) : nullptr) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "forms/menu.h"
+
 namespace forms {
 
 class Control;
@@ -52,6 +54,9 @@ public:
     bool KeyPreview = false;
 
     void AddControl(Control* c) { controls_.push_back(c); }
+    // A top-level menu of the window's menu bar (after the window exists).
+    void AddMenu(Menu& top) { menus_.Add(*this, top); }
+    MenuBar& Menus() { return menus_; }
     // Key events routed by the message pump (key preview), then to the focused control.
     bool PreviewKey(const MSG& msg);
 
@@ -71,6 +76,7 @@ private:
     RECT WindowRect() const;
     HWND hwnd_ = nullptr;
     std::vector<Control*> controls_;
+    MenuBar menus_;
 };
 
 // How many forms are loaded; the program ends when none is.

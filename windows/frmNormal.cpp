@@ -5,6 +5,7 @@
 #include "app/file_system.h"
 #include "app/mdlTamsel.h"
 #include "engine/loading.h"
+#include "engine/view_size.h"
 #include "engine/save_copy_paste.h"
 #include "forms/screen.h"
 #include "resources/resource.h"
@@ -23,6 +24,14 @@ constexpr int kGripLineEnd = 210;
 constexpr int kGripLineOffset[9] = {45, 105, 165, 60, 75, 120, 135, 180, 195};
 
 int Round(double v) { return static_cast<int>(std::lround(v)); }
+
+std::string AnsiOf(const std::wstring& text) {
+    const int n = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string out(n > 0 ? n : 1, '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, out.data(), n, nullptr, nullptr);
+    out.resize(n > 0 ? n - 1 : 0);
+    return out;
+}
 }  // namespace
 
 void FrmNormal::InitializeComponent() {
@@ -69,6 +78,8 @@ void FrmNormal::InitializeComponent() {
     lblProgress.SetVisible(false);
     lblProgress.Create(*this, 0, 0, 2400, 270, L"Load ...");
 
+    BuildMenus();
+
     for (forms::Control* c : std::initializer_list<forms::Control*>{&HScroll, &VScroll, &picDummy, &lblProgress})
         if (c->hWnd()) SetWindowPos(c->hWnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
@@ -82,11 +93,161 @@ void FrmNormal::Form_Load() {
     }
     SetCaption(MakeCaption());
     if (Settings.AutoAttach) AttachFrameSize();
+    // The six presets after the designed one.
+    for (int i = 1; i < 7; ++i) {
+        menu_SizeView[i].Init(menu_SizeView[0].Caption());
+        menu_SizeView[i].OnClick = [this, i] { menu_SizeView_Click(static_cast<int16_t>(i)); };
+    }
+    menu_ViewSize.Clear();
+    for (forms::Menu* m : {&menu_DefaultSize, &menu_Bar6}) menu_ViewSize.Add(*m);
+    for (auto& m : menu_SizeView) menu_ViewSize.Add(m);
+    menu_ViewSize.Add(menu_Bar5);
+    Menus().Rebuild();
+    menu_Edit.SetVisible(Settings.MenuVisibleEdit != kFalse);
+    menu_Help.SetVisible(Settings.MenuVisibleHelp != kFalse);
+    menu_MenuVisible_Click();
+    menu_Copy.SetCaption(menu_Copy.Caption() + L"\tCtrl+C");
+    menu_Paste.SetCaption(menu_Paste.Caption() + L"\tCtrl+V");
     PlaceOnLoad();
     Show();
     picContainer_Resize();
     WindowTopMost(*this);
     Settings.LastForm = 0;
+}
+
+void FrmNormal::BuildMenus() {
+    menu_File.Init(L"ファイル(&F)");
+    menu_Open.Init(L"画像ファイルを開く(&O)...", 'O');
+    menu_Bar.Init(L"-");
+    menu_SaveAs.Init(L"名前を付けてファイルを保存(&A)...", 'S');
+    menu_Bar2.Init(L"-");
+    menu_Quit.Init(L"Tamsel2 を終了する(&Q)");
+    for (forms::Menu* m : {&menu_Open, &menu_Bar, &menu_SaveAs, &menu_Bar2, &menu_Quit}) menu_File.Add(*m);
+
+    menu_Edit.Init(L"編集(&E)");
+    menu_Copy.Init(L"コピー(&C)");
+    menu_Paste.Init(L"貼り付け(&P)");
+    for (forms::Menu* m : {&menu_Copy, &menu_Paste}) menu_Edit.Add(*m);
+
+    menu_View.Init(L"表示(&V)");
+    menu_FreamRefresh.Init(L"枠を画像にあわせる(&F)", 'F');
+    menu_Bar3.Init(L"-");
+    menu_ViewSize.Init(L"表示サイズ(&S)");
+    menu_DefaultSize.Init(L"等倍(&D)", 'D');
+    menu_Bar6.Init(L"-");
+    menu_SizeView[0].Init(L"100%");
+    menu_Bar5.Init(L"-");
+    menu_Bar7.Init(L"-");
+    menu_MenuVisible.Init(L"メニュー(&M)");
+    menu_VisibleEdit.Init(L"編集(&E)");
+    menu_VisibleEdit.SetChecked(true);
+    menu_VisibleHelp.Init(L"ヘルプ(&H)");
+    menu_VisibleHelp.SetChecked(true);
+    menu_ViewSize.Clear();
+    for (forms::Menu* m : {&menu_DefaultSize, &menu_Bar6, &menu_SizeView[0], &menu_Bar5}) menu_ViewSize.Add(*m);
+    for (forms::Menu* m : {&menu_VisibleEdit, &menu_VisibleHelp}) menu_MenuVisible.Add(*m);
+    for (forms::Menu* m : {&menu_FreamRefresh, &menu_Bar3, &menu_ViewSize, &menu_Bar7, &menu_MenuVisible})
+        menu_View.Add(*m);
+
+    menu_Help.Init(L"ヘルプ(&H)");
+    menu_HelpContents.Init(L"Tamsel2 のヘルプ(&C)");
+    menu_Help.Add(menu_HelpContents);
+
+    menu_File.OnClick = [this] { menu_File_Click(); };
+    menu_Open.OnClick = [this] { menu_Open_Click(); };
+    menu_SaveAs.OnClick = [this] { menu_SaveAs_Click(); };
+    menu_Quit.OnClick = [this] { menu_Quit_Click(); };
+    menu_Edit.OnClick = [this] { menu_Edit_Click(); };
+    menu_Copy.OnClick = [this] { menu_Copy_Click(); };
+    menu_Paste.OnClick = [this] { menu_Paste_Click(); };
+    menu_View.OnClick = [this] { menu_View_Click(); };
+    menu_FreamRefresh.OnClick = [this] { menu_FreamRefresh_Click(); };
+    menu_DefaultSize.OnClick = [this] { menu_DefaultSize_Click(); };
+    menu_SizeView[0].OnClick = [this] { menu_SizeView_Click(0); };
+    menu_MenuVisible.OnClick = [this] { menu_MenuVisible_Click(); };
+    menu_VisibleEdit.OnClick = [this] { menu_VisibleEdit_Click(); };
+    menu_VisibleHelp.OnClick = [this] { menu_VisibleHelp_Click(); };
+    menu_HelpContents.OnClick = [this] { menu_HelpContents_Click(); };
+
+    for (forms::Menu* m : {&menu_File, &menu_Edit, &menu_View, &menu_Help}) AddMenu(*m);
+}
+
+void FrmNormal::menu_File_Click() { menu_SaveAs.SetEnabled(!CurrentFileName.empty()); }
+
+void FrmNormal::menu_Edit_Click() {
+    menu_Copy.SetEnabled(!CurrentFileName.empty());
+    menu_Paste.SetEnabled(IsClipboardFormatAvailable(CF_BITMAP) || IsClipboardFormatAvailable(CF_METAFILEPICT) ||
+                          IsClipboardFormatAvailable(CF_DIB));
+}
+
+void FrmNormal::menu_View_Click() {
+    bool any = false;
+    for (int i = 0; i < 7; ++i) {
+        const ViewSizeEntry& entry = Settings.ViewSizes[i];
+        menu_SizeView[i].SetCaption(std::to_wstring(entry.Percent) + L"%");
+        menu_SizeView[i].SetVisible(entry.Enabled != kFalse);
+        any = any || entry.Enabled != kFalse;
+    }
+    menu_Bar5.SetVisible(any);
+}
+
+void FrmNormal::menu_MenuVisible_Click() {
+    menu_VisibleEdit.SetChecked(menu_Edit.Visible());
+    menu_VisibleHelp.SetChecked(menu_Help.Visible());
+}
+
+void FrmNormal::menu_Open_Click() {
+    CheckWindowPoint(*this);
+    WindowNoTopMost(*this);
+    OpenPictureLoad(picView, &lblProgress, *this, true);
+    SetCaption(MakeCaption());
+    WindowTopMost(*this);
+}
+
+void FrmNormal::menu_Quit_Click() {
+    SwitchingForm = false;
+    Unload();
+}
+
+void FrmNormal::menu_FreamRefresh_Click() { AttachFrameSize(); }
+
+void FrmNormal::ApplyViewSizeHere() {
+    ApplyViewSize(picView, &lblProgress, *this, true);
+    SetCaption(MakeCaption());
+}
+
+void FrmNormal::menu_DefaultSize_Click() {
+    CheckWindowPoint(*this);
+    CurrentViewSize = 100;
+    ApplyViewSizeHere();
+}
+
+void FrmNormal::menu_SizeView_Click(int16_t index) {
+    CheckWindowPoint(*this);
+    CurrentViewSize = Settings.ViewSizes[index].Percent;
+    ApplyViewSizeHere();
+}
+
+void FrmNormal::menu_VisibleEdit_Click() {
+    menu_VisibleEdit.SetChecked(!menu_VisibleEdit.Checked());
+    menu_Edit.SetVisible(menu_VisibleEdit.Checked());
+    Settings.MenuVisibleEdit = menu_Edit.Visible() ? kTrue : kFalse;
+}
+
+void FrmNormal::menu_VisibleHelp_Click() {
+    menu_VisibleHelp.SetChecked(!menu_VisibleHelp.Checked());
+    menu_Help.SetVisible(menu_VisibleHelp.Checked());
+    Settings.MenuVisibleHelp = menu_Help.Visible() ? kTrue : kFalse;
+}
+
+void FrmNormal::menu_HelpContents_Click() {
+    // The help viewer is loaded when first asked for; it reports a missing file itself.
+    using HtmlHelpProc = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
+    static HMODULE viewer = LoadLibraryW(L"hhctrl.ocx");
+    auto help = viewer ? reinterpret_cast<HtmlHelpProc>(GetProcAddress(viewer, "HtmlHelpA")) : nullptr;
+    if (!help) return;
+    const std::string file = AnsiOf(ProgramFolder() + L"\\Tamsel2.chm");
+    help(GetDesktopWindow(), file.c_str(), 1, 0);
 }
 
 void FrmNormal::PlaceOnLoad() {

@@ -20,6 +20,12 @@ public:
     forms::Line LineDummy[9];
     forms::PictureBox picView;
     forms::Label lblProgress;
+    forms::Menu menu_File, menu_Open, menu_Bar, menu_SaveAs, menu_Bar2, menu_Quit;
+    forms::Menu menu_Edit, menu_Copy, menu_Paste;
+    forms::Menu menu_View, menu_FreamRefresh, menu_Bar3, menu_ViewSize, menu_DefaultSize, menu_Bar6;
+    forms::Menu menu_SizeView[7];
+    forms::Menu menu_Bar5, menu_Bar7, menu_MenuVisible, menu_VisibleEdit, menu_VisibleHelp;
+    forms::Menu menu_Help, menu_HelpContents;
     // Set by a window that closes only to make way for the other viewer window.
     bool SwitchingForm = false;
 
@@ -28,6 +34,18 @@ public:
     void menu_SaveAs_Click();
     void menu_Copy_Click();
     void menu_Paste_Click();
+    void menu_File_Click();
+    void menu_Edit_Click();
+    void menu_View_Click();
+    void menu_MenuVisible_Click();
+    void menu_Open_Click();
+    void menu_Quit_Click();
+    void menu_FreamRefresh_Click();
+    void menu_DefaultSize_Click();
+    void menu_SizeView_Click(int16_t index);
+    void menu_VisibleEdit_Click();
+    void menu_VisibleHelp_Click();
+    void menu_HelpContents_Click();
     // Of the dropped files, the last that exists is opened; none clears the view.
     void picView_OLEDragDrop(const std::vector<std::wstring>& names);
     // Places the bars and the grip for the picture's size and the window's.
@@ -57,6 +75,8 @@ private:
     void HScroll_Change();
     void VScroll_Change();
     void PlaceOnLoad();
+    void BuildMenus();
+    void ApplyViewSizeHere();
 
     bool Dragging = false;
     POINT DragOrigin{};

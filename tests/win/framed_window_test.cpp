@@ -341,3 +341,107 @@ TEST_F(FramedWindowTest, WithoutAPictureTheAreaIsAnEmpty320By240) {
     EXPECT_FALSE(frmNormal.HScroll.Visible());
     EXPECT_EQ(frmNormal.Caption(), L"Tamsel2");
 }
+
+namespace {
+// The drop-down at a position of the menu bar, opened as the platform opens it.
+HMENU OpenMenu(int position) {
+    HMENU popup = GetSubMenu(GetMenu(frmNormal.hWnd()), position);
+    SendMessageW(frmNormal.hWnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), position);
+    return popup;
+}
+
+std::vector<std::wstring> ItemTexts(HMENU menu) {
+    std::vector<std::wstring> texts;
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        wchar_t text[128] = {};
+        GetMenuStringW(menu, i, text, 128, MF_BYPOSITION);
+        texts.push_back(GetMenuState(menu, i, MF_BYPOSITION) & MF_SEPARATOR ? L"-" : text);
+    }
+    return texts;
+}
+
+bool ItemEnabled(HMENU menu, int position) {
+    return !(GetMenuState(menu, position, MF_BYPOSITION) & (MF_GRAYED | MF_DISABLED));
+}
+}  // namespace
+
+TEST_F(FramedWindowTest, MenusEnableWhatThePictureAndTheClipboardAllow) {
+    EmptyTheClipboard();
+    ASSERT_EQ(CurrentFileName, L"");
+    HMENU file = OpenMenu(0);
+    EXPECT_EQ(ItemTexts(file), (std::vector<std::wstring>{L"画像ファイルを開く(&O)...\tCtrl+O", L"-",
+                                                         L"名前を付けてファイルを保存(&A)...\tCtrl+S", L"-",
+                                                         L"Tamsel2 を終了する(&Q)"}));
+    EXPECT_TRUE(ItemEnabled(file, 0));
+    EXPECT_FALSE(ItemEnabled(file, 2));
+    HMENU edit = OpenMenu(1);
+    EXPECT_EQ(ItemTexts(edit), (std::vector<std::wstring>{L"コピー(&C)\tCtrl+C", L"貼り付け(&P)\tCtrl+V"}));
+    EXPECT_FALSE(ItemEnabled(edit, 0));
+    EXPECT_FALSE(ItemEnabled(edit, 1));
+    // A disabled command does nothing even when chosen.
+    SendMessageW(frmNormal.hWnd(), WM_COMMAND, GetMenuItemID(file, 2), 0);
+
+    PutBitmapOnClipboard(30, 20, 0x336699);
+    edit = OpenMenu(1);
+    EXPECT_TRUE(ItemEnabled(edit, 1));
+    SendMessageW(frmNormal.hWnd(), WM_COMMAND, GetMenuItemID(edit, 1), 0);  // paste
+    EXPECT_EQ(CurrentFileName, L"ClipboardPicture");
+    EXPECT_EQ(frmNormal.picView.ScaleWidth(), 30);
+    EXPECT_TRUE(ItemEnabled(OpenMenu(0), 2));
+    EXPECT_TRUE(ItemEnabled(OpenMenu(1), 0));
+    EmptyTheClipboard();
+}
+
+TEST_F(FramedWindowTest, TheViewSizeListFollowsThePresets) {
+    HMENU view = OpenMenu(2);
+    HMENU sizes = GetSubMenu(view, 2);
+    ASSERT_NE(sizes, nullptr);
+    SendMessageW(frmNormal.hWnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(sizes), 2);
+    // All presets off: the actual size and its separator only.
+    EXPECT_EQ(ItemTexts(sizes), (std::vector<std::wstring>{L"等倍(&D)\tCtrl+D", L"-"}));
+
+    Settings.ViewSizes[1] = {250, kTrue};
+    Settings.ViewSizes[4] = {50, kTrue};
+    view = OpenMenu(2);
+    sizes = GetSubMenu(view, 2);
+    SendMessageW(frmNormal.hWnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(sizes), 2);
+    EXPECT_EQ(ItemTexts(sizes), (std::vector<std::wstring>{L"等倍(&D)\tCtrl+D", L"-", L"250%", L"50%", L"-"}));
+
+    // Choosing a preset shows the picture at its size; Ctrl+D goes back.
+    ASSERT_TRUE(frmBackground.PictureLoadRun(DataPath(L"sample.jpg"), false));
+    CurrentFileName = DataPath(L"sample.jpg");
+    SetViewPicture(frmNormal.picView);
+    SendMessageW(frmNormal.hWnd(), WM_COMMAND, GetMenuItemID(sizes, 2), 0);
+    EXPECT_EQ(CurrentViewSize, 250);
+    EXPECT_EQ(frmNormal.picView.ScaleWidth(), 100);
+    EXPECT_EQ(frmNormal.Caption(), L"sample.jpg - Tamsel2 (250%)");
+    Key('D', {VK_CONTROL});
+    EXPECT_EQ(CurrentViewSize, 100);
+    EXPECT_EQ(frmNormal.picView.ScaleWidth(), 40);
+}
+
+TEST_F(FramedWindowTest, AHiddenEditMenuKeepsItsKeysAndIsRemembered) {
+    HMENU view = OpenMenu(2);
+    HMENU shown = GetSubMenu(view, 4);
+    SendMessageW(frmNormal.hWnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(shown), 4);
+    EXPECT_EQ(GetMenuState(shown, 0, MF_BYPOSITION) & MF_CHECKED, static_cast<UINT>(MF_CHECKED));
+    SendMessageW(frmNormal.hWnd(), WM_COMMAND, GetMenuItemID(shown, 0), 0);  // hide Edit
+    EXPECT_EQ(Settings.MenuVisibleEdit, kFalse);
+    HMENU bar = GetMenu(frmNormal.hWnd());
+    EXPECT_EQ(ItemTexts(bar), (std::vector<std::wstring>{L"ファイル(&F)", L"表示(&V)", L"ヘルプ(&H)"}));
+
+    // Ctrl+V still pastes.
+    PutBitmapOnClipboard(12, 8, 0x102030);
+    Key('V', {VK_CONTROL});
+    EXPECT_EQ(CurrentFileName, L"ClipboardPicture");
+    EmptyTheClipboard();
+
+    // The next window starts with it hidden and its tick off.
+    frmNormal.SwitchingForm = true;
+    frmNormal.Unload();
+    frmNormal.Show();
+    bar = GetMenu(frmNormal.hWnd());
+    EXPECT_EQ(GetMenuItemCount(bar), 3);
+    EXPECT_FALSE(frmNormal.menu_VisibleEdit.Checked());
+    EXPECT_TRUE(frmNormal.menu_VisibleHelp.Checked());
+}
