@@ -249,6 +249,16 @@ TEST_F(FramedWindowTest, DraggingThePictureScrollsItAndStopsAtBothEdges) {
     Mouse(frmNormal.picView, WM_RBUTTONUP, 600, 600, 0);
     EXPECT_EQ(frmNormal.picView.Left(), -maxX);
 
+    // Wider than a bar's range: one unit stands for more, and the end is still reached.
+    Drop({Bitmap(dir, 3000, 200)});
+    ClientSize(6000, 4500);
+    ASSERT_TRUE(frmNormal.HScroll.Visible());
+    EXPECT_LE(frmNormal.HScroll.Max(), 32767 - 120);
+    frmNormal.HScroll.SetValue(frmNormal.HScroll.Max());
+    EXPECT_EQ(frmNormal.picView.Left(), -(45000 - 6000));
+    frmNormal.HScroll.SetValue(0);
+    EXPECT_EQ(frmNormal.picView.Left(), 0);
+
     // Only the bar that is shown moves its direction.
     Drop({Bitmap(dir, 1400, 100)});
     ClientSize(6000, 4500);
@@ -389,6 +399,11 @@ TEST_F(FramedWindowTest, MenusEnableWhatThePictureAndTheClipboardAllow) {
     EXPECT_EQ(frmNormal.picView.ScaleWidth(), 30);
     EXPECT_TRUE(ItemEnabled(OpenMenu(0), 2));
     EXPECT_TRUE(ItemEnabled(OpenMenu(1), 0));
+    // Copy at 100 % asks nothing; the window is topmost again after it.
+    EmptyTheClipboard();
+    SendMessageW(frmNormal.hWnd(), WM_COMMAND, GetMenuItemID(OpenMenu(1), 0), 0);
+    EXPECT_TRUE(IsClipboardFormatAvailable(CF_BITMAP));
+    EXPECT_TRUE(GetWindowLongW(frmNormal.hWnd(), GWL_EXSTYLE) & WS_EX_TOPMOST);
     EmptyTheClipboard();
 }
 
