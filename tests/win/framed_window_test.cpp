@@ -131,6 +131,15 @@ TEST_F(FramedWindowTest, KeysWithExactlyCtrlAndEscapeWithAny) {
     ResizeCancel = kFalse;
     Key(VK_ESCAPE, {VK_SHIFT, VK_MENU});
     EXPECT_EQ(ResizeCancel, kTrue);
+
+    // Ctrl+Shift+C copies nothing; Ctrl+C copies.
+    Drop({DataPath(L"sample.gif")});
+    EmptyTheClipboard();
+    Key('C', {VK_CONTROL, VK_SHIFT});
+    EXPECT_FALSE(IsClipboardFormatAvailable(CF_BITMAP));
+    Key('C', {VK_CONTROL});
+    EXPECT_TRUE(IsClipboardFormatAvailable(CF_BITMAP));
+    EmptyTheClipboard();
 }
 
 TEST_F(FramedWindowTest, TheFrameFitsThePicture) {
