@@ -111,6 +111,17 @@ TEST_F(SaveCopyPasteTest, AFailedSaveIsReportedAndKeepsTheOldFile) {
     }
     SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(ReadBytes(target), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    // Nothing but the old file is left in the folder.
+    WIN32_FIND_DATAW found;
+    HANDLE h = FindFirstFileW((dir / L"*").c_str(), &found);
+    int files = 0;
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ++files;
+        } while (FindNextFileW(h, &found));
+        FindClose(h);
+    }
+    EXPECT_EQ(files, 1);
     {
         MsgBoxRecorder boxes;
         FileDialogAnswer answer(dir / L"no folder\\x.bmp");
@@ -158,4 +169,61 @@ TEST_F(SaveCopyPasteTest, AfterACancelledHighQualityRunTheShownSizeIsTheFastResu
     ASSERT_EQ(saved.WidthPixels(), fast.WidthPixels());
     for (int x = 0; x < fast.WidthPixels(); x += 7)
         for (int y = 0; y < fast.HeightPixels(); y += 5) EXPECT_EQ(PixelOf(saved, x, y), PixelOf(fast, x, y));
+}
+
+TEST_F(SaveCopyPasteTest, AMetafileOnlyClipboardIsPastedAsAPictureOfItsSize) {
+    // A 40 x 20 pixel metafile, red, as drawing programs put it on the clipboard.
+    HDC mdc = CreateMetaFileW(nullptr);
+    SetWindowExtEx(mdc, 40, 20, nullptr);
+    SetWindowOrgEx(mdc, 0, 0, nullptr);
+    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+    RECT r{0, 0, 40, 20};
+    FillRect(mdc, &r, red);
+    DeleteObject(red);
+    HMETAFILE mf = CloseMetaFile(mdc);
+    HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE, sizeof(METAFILEPICT));
+    auto* mfp = static_cast<METAFILEPICT*>(GlobalLock(g));
+    const int dpi = GetDeviceCaps(GetDC(nullptr), LOGPIXELSX);
+    mfp->mm = MM_ANISOTROPIC;
+    mfp->xExt = MulDiv(40, 2540, dpi);
+    mfp->yExt = MulDiv(20, 2540, dpi);
+    mfp->hMF = mf;
+    GlobalUnlock(g);
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    ASSERT_NE(SetClipboardData(CF_METAFILEPICT, g), nullptr);
+    CloseClipboard();
+    ASSERT_FALSE(IsClipboardFormatAvailable(CF_BITMAP));  // the metafile is what the paste takes
+    ASSERT_FALSE(IsClipboardFormatAvailable(CF_DIB));
+
+    frmNormal.menu_Paste_Click();
+    EXPECT_EQ(CurrentFileName, L"ClipboardPicture");
+    EXPECT_NEAR(frmNormal.picView.ScaleWidth(), 40, 1);
+    EXPECT_NEAR(frmNormal.picView.ScaleHeight(), 20, 1);
+    EXPECT_EQ(PixelOf(frmBackground.picLoad.GetPicture(), 20, 10), 0xFF0000u);
+}
+
+TEST_F(SaveCopyPasteTest, AnIconIsSavedAndCopiedAsA24BitBitmapOfItsSize) {
+    ASSERT_TRUE(frmBackground.PictureLoadRun(DataPath(L"icon.ico"), false));
+    CurrentFileName = DataPath(L"icon.ico");
+    const forms::Picture icon = frmBackground.picLoad.GetPicture();
+    ASSERT_EQ(icon.Type(), PICTYPE_ICON);
+    const int w = icon.WidthPixels(), h = icon.HeightPixels();
+    FileDialogAnswer answer(dir / L"icon.bmp");
+    frmNormal.menu_SaveAs_Click();
+    const std::vector<uint8_t> bytes = ReadBytes(dir / L"icon.bmp");
+    ASSERT_GT(bytes.size(), 54u);
+    EXPECT_EQ(bytes[0], 'B');
+    EXPECT_EQ(bytes[28], 24);  // bits per pixel
+    forms::Picture saved = Saved(dir / L"icon.bmp");
+    EXPECT_EQ(saved.Type(), PICTYPE_BITMAP);
+    EXPECT_EQ(saved.WidthPixels(), w);
+    EXPECT_EQ(saved.HeightPixels(), h);
+    EXPECT_EQ(PixelOf(saved, w / 2, h / 2), PixelOf(icon, w / 2, h / 2));
+
+    frmNormal.menu_Copy_Click();
+    forms::Picture copied;
+    ASSERT_EQ(ClipboardGetData(copied), S_OK);
+    EXPECT_EQ(copied.WidthPixels(), w);
+    EXPECT_TRUE(IsClipboardFormatAvailable(CF_DIB));
 }
