@@ -6,6 +6,7 @@ set(TAMSEL_WARNINGS -Wall -Wextra -Wno-cast-function-type)
 add_library(tamsel_forms STATIC
   forms/form.cpp
   forms/menu.cpp
+  forms/dialog_controls.cpp
   forms/controls.cpp
   forms/dialogs.cpp
   forms/picture.cpp
@@ -84,8 +85,13 @@ add_library(tamsel_app STATIC
   engine/view_size.cpp
   engine/save_copy_paste.cpp
   windows/frmNormal.cpp
+  dialogs/dialog_form.cpp
+  dialogs/frmOptions.cpp
+  dialogs/frmDialogTile.cpp
+  dialogs/frmDialogViewSize.cpp
+  dialogs/frmVersion.cpp
 )
-target_link_libraries(tamsel_app PUBLIC tamsel_forms advapi32)
+target_link_libraries(tamsel_app PUBLIC tamsel_forms advapi32 version)
 target_compile_options(tamsel_app PRIVATE ${TAMSEL_WARNINGS})
 
 add_executable(Tamsel2 WIN32 app/winmain.cpp resources/Tamsel2.rc)
@@ -93,7 +99,7 @@ target_link_libraries(Tamsel2 PRIVATE tamsel_app)
 add_dependencies(Tamsel2 Rastel Quillmount)  # loaded at run time, shipped beside the program
 target_link_options(Tamsel2 PRIVATE -municode $<$<CONFIG:Release>:-s>)
 set_source_files_properties(resources/Tamsel2.rc PROPERTIES
-  OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/resources/Tamsel2.ico;${CMAKE_SOURCE_DIR}/resources/hand.cur;${CMAKE_SOURCE_DIR}/resources/resource.h")
+  OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/resources/Tamsel2.ico;${CMAKE_SOURCE_DIR}/resources/hand.cur;${CMAKE_SOURCE_DIR}/resources/resource.h;${CMAKE_SOURCE_DIR}/resources/logo.jpg")
 target_include_directories(Tamsel2 PRIVATE ${CMAKE_SOURCE_DIR}/resources)
 
 # The default picture is installed next to the program.

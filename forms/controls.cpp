@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "forms/dialog_controls.h"
 #include "forms/form.h"
 #include "forms/screen.h"
 
@@ -68,6 +69,8 @@ void PictureBox::Create(Form& parent, int left, int top, int width, int height) 
     height_ = PixelsToTwipsY(TwipsToPixelsY(height));
     CreateWindowFor(parent, kPictureBoxClass, WS_CLIPCHILDREN);
     if (hwnd_) SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    // Dialog navigation goes into the controls a box holds.
+    if (hwnd_) SetWindowLongPtrW(hwnd_, GWL_EXSTYLE, GetWindowLongPtrW(hwnd_, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
     if (hwnd_ && OnFilesDropped) DragAcceptFiles(hwnd_, TRUE);
     if (AutoRedraw) EnsureSurface(ScaleWidth(), ScaleHeight());
 }
@@ -181,6 +184,7 @@ void PictureBox::Release() {
     picture_ = Picture();
     FreeSurface();
     hwnd_ = nullptr;
+    visible_ = true;
 }
 
 LRESULT CALLBACK PictureBox::Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
@@ -208,6 +212,10 @@ LRESULT CALLBACK PictureBox::Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             SetCursor(self->MouseIcon);
             return TRUE;
         }
+    }
+    if (msg == WM_COMMAND && lp) {
+        if (auto* c = NotifyingControl::FromWindow(reinterpret_cast<HWND>(lp))) c->Notify(HIWORD(wp));
+        return 0;
     }
     if ((msg == WM_HSCROLL || msg == WM_VSCROLL) && lp) {
         if (ScrollBar* bar = ScrollBar::FromWindow(reinterpret_cast<HWND>(lp))) bar->Scroll(LOWORD(wp));
@@ -318,6 +326,8 @@ ScrollBar* ScrollBar::FromWindow(HWND h) { return static_cast<ScrollBar*>(GetPro
 void ScrollBar::Release() {
     if (hwnd_ && IsWindow(hwnd_)) RemovePropW(hwnd_, kControlProp);
     hwnd_ = nullptr;
+    visible_ = true;
+    min_ = 0, max_ = 32767, value_ = 0, large_ = 1, small_ = 1;
 }
 
 void ScrollBar::Apply() {
@@ -385,15 +395,37 @@ void Label::Create(Form& parent, int left, int top, int width, int height, const
     width_ = width;
     height_ = height;
     caption_ = caption;
-    CreateWindowFor(parent, L"STATIC", SS_LEFT | SS_NOPREFIX, caption);
+    // One line; an ampersand marks an access key that moves the focus to the next control.
+    CreateWindowFor(parent, L"STATIC", SS_LEFTNOWORDWRAP, caption);
+    if (hwnd_ && Font) SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(Font), FALSE);
+    FitToCaption();
 }
 
 void Label::SetCaption(const std::wstring& text) {
     caption_ = text;
     if (hwnd_) {
         SetWindowTextW(hwnd_, text.c_str());
+        FitToCaption();
         UpdateWindow(hwnd_);
     }
+}
+
+void Label::SetEnabled(bool v) {
+    enabled_ = v;
+    if (hwnd_) EnableWindow(hwnd_, v);
+}
+
+void Label::FitToCaption() {
+    if (!AutoSize || !hwnd_) return;
+    HDC dc = GetDC(hwnd_);
+    HGDIOBJ old = SelectObject(dc, Font ? Font : UIFont());
+    RECT r{0, 0, 0, 0};
+    DrawTextW(dc, caption_.c_str(), static_cast<int>(caption_.size()), &r, DT_CALCRECT | DT_SINGLELINE);
+    SelectObject(dc, old);
+    ReleaseDC(hwnd_, dc);
+    width_ = PixelsToTwipsX(r.right);
+    height_ = PixelsToTwipsY(r.bottom);
+    ApplyGeometry();
 }
 
 }  // namespace forms

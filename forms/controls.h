@@ -26,8 +26,12 @@ public:
     int Height() const { return height_; }
     // Sizes are kept in whole pixels, as the platform converts them.
     void Move(int left, int top, int width = -1, int height = -1);
-    // The form unloads: the window is gone, whatever the control holds is released.
-    virtual void Release() { hwnd_ = nullptr; }
+    // The form unloads: the window is gone, whatever the control holds is
+    // released, and a later load starts from the design again.
+    virtual void Release() {
+        hwnd_ = nullptr;
+        visible_ = true;
+    }
 
 protected:
     virtual void Resized() {}
@@ -143,12 +147,24 @@ private:
 
 class Label : public Control {
 public:
+    // The label takes the size of its caption.
+    bool AutoSize = false;
+    // Set before Create; nothing: the program's UI font.
+    HFONT Font = nullptr;
     void Create(Form& parent, int left, int top, int width, int height, const std::wstring& caption = L"");
     std::wstring Caption() const { return caption_; }
     void SetCaption(const std::wstring& text);
+    bool Enabled() const { return enabled_; }
+    void SetEnabled(bool v);
+    void Release() override {
+        Control::Release();
+        enabled_ = true;
+    }
 
 private:
+    void FitToCaption();
     std::wstring caption_;
+    bool enabled_ = true;
 };
 
 }  // namespace forms

@@ -1,6 +1,7 @@
 #include "forms/form.h"
 
 #include "forms/controls.h"
+#include "forms/dialog_controls.h"
 #include "forms/screen.h"
 
 namespace forms {
@@ -80,8 +81,18 @@ void Form::Load() {
 void Form::Show(int modal) {
     Load();
     if (!hwnd_) return;
+    if (modal == vbModal) {
+        // Owned by the window it was opened from, so it stays out of the taskbar.
+        HWND active = GetActiveWindow();
+        if (active && active != hwnd_ && FormOf(active))
+            SetWindowLongPtrW(hwnd_, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(active));
+    }
     ShowWindow(hwnd_, SW_SHOW);
     UpdateWindow(hwnd_);
+    if (DialogKeys) {
+        // The first control in the tab order that takes the focus.
+        if (HWND first = GetNextDlgTabItem(hwnd_, nullptr, FALSE)) SetFocus(first);
+    }
     if (modal != vbModal) return;
 
     // Every other visible form waits until this one is done.
@@ -99,6 +110,16 @@ void Form::Show(int modal) {
     for (HWND h : others.disabled)
         if (IsWindow(h)) EnableWindow(h, TRUE);
 }
+
+void Form::SetClientSize(int width, int height) {
+    if (!hwnd_) return;
+    RECT r{0, 0, TwipsToPixelsX(width), TwipsToPixelsY(height)};
+    AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE)), GetMenu(hwnd_) != nullptr,
+                       static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE)));
+    SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Form::CenterOnScreen() { Move((Screen::Width() - Width()) / 2, (Screen::Height() - Height()) / 2); }
 
 void Form::Hide() {
     if (hwnd_) ShowWindow(hwnd_, SW_HIDE);
@@ -214,7 +235,37 @@ LRESULT Form::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         return DefaultProc(msg, wp, lp);
     case WM_COMMAND:
         if (HIWORD(wp) == 0 && lp == 0 && menus_.Command(LOWORD(wp))) return 0;
+        if (auto* c = NotifyingControl::FromWindow(reinterpret_cast<HWND>(lp))) {
+            c->Notify(HIWORD(wp));
+            return 0;
+        }
+        // Esc (IDCANCEL) or Enter without a default button (IDOK), from the dialog keys.
+        if (LOWORD(wp) == IDCANCEL || LOWORD(wp) == IDOK) {
+            for (Control* c : controls_)
+                if (auto* b = dynamic_cast<CommandButton*>(c);
+                    b && (LOWORD(wp) == IDCANCEL ? b->Cancel : b->Default) && b->Enabled()) {
+                    b->Click();
+                    return 0;
+                }
+        }
         return DefaultProc(msg, wp, lp);
+    case WM_NEXTDLGCTL: {
+        // Dialog navigation (Tab, access keys): the named control, or the next or previous one.
+        HWND target = LOWORD(lp) ? reinterpret_cast<HWND>(wp) : GetNextDlgTabItem(hwnd_, GetFocus(), wp != 0);
+        if (target) {
+            SetFocus(target);
+            if (SendMessageW(target, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) SendMessageW(target, EM_SETSEL, 0, -1);
+        }
+        return 0;
+    }
+    case DM_GETDEFID:
+        for (Control* c : controls_)
+            if (auto* b = dynamic_cast<CommandButton*>(c); b && b->Default && b->hWnd())
+                return MAKELRESULT(GetDlgCtrlID(b->hWnd()), DC_HASDEFID);
+        return 0;
+    case WM_MOUSEMOVE:
+        Form_MouseMove();
+        return 0;
     case WM_HSCROLL:
     case WM_VSCROLL:
         if (ScrollBar* bar = lp ? ScrollBar::FromWindow(reinterpret_cast<HWND>(lp)) : nullptr) {
@@ -245,6 +296,10 @@ void DispatchOne(MSG& msg) {
     if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) {
         HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
         if (Form* f = FormOf(root); f && f->PreviewKey(msg)) return;
+    }
+    if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST && msg.hwnd) {
+        HWND root = GetAncestor(msg.hwnd, GA_ROOT);
+        if (Form* f = FormOf(root); f && f->DialogKeys && IsDialogMessageW(root, &msg)) return;
     }
     TranslateMessage(&msg);
     DispatchMessageW(&msg);

@@ -52,6 +52,11 @@ public:
     void SetWindowState(int state);
 
     bool KeyPreview = false;
+    // Tab, Enter, Esc and access keys move between the controls, as in a dialog.
+    bool DialogKeys = false;
+    // The client area's size in twips; the frame grows around it.
+    void SetClientSize(int width, int height);
+    void CenterOnScreen();
 
     void AddControl(Control* c) { controls_.push_back(c); }
     // A top-level menu of the window's menu bar (after the window exists).
@@ -66,6 +71,7 @@ protected:
     virtual void Form_Unload(int& cancel) { (void)cancel; }
     virtual void Form_Resize() {}
     virtual void Form_KeyDown(int& keyCode, int shift) { (void)keyCode; (void)shift; }
+    virtual void Form_MouseMove() {}
     virtual DWORD WindowStyle() const { return WS_OVERLAPPEDWINDOW; }
     virtual DWORD WindowExStyle() const { return 0; }
     virtual LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp);

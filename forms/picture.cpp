@@ -1,5 +1,6 @@
 #include "forms/picture.h"
 
+#include <cstring>
 #include <utility>
 
 #include "forms/screen.h"
@@ -33,6 +34,28 @@ Picture Picture::FromBitmap(HBITMAP bitmap) {
         return {};
     }
     return Picture(p, false);
+}
+
+Picture Picture::FromResource(int id) {
+    HMODULE module = GetModuleHandleW(nullptr);
+    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10));  // RT_RCDATA
+    HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+    const void* bytes = loaded ? LockResource(loaded) : nullptr;
+    const DWORD size = found ? SizeofResource(module, found) : 0;
+    if (!bytes || !size) return {};
+    HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, size);
+    if (!copy) return {};
+    std::memcpy(GlobalLock(copy), bytes, size);
+    GlobalUnlock(copy);
+    IStream* stream = nullptr;
+    if (FAILED(CreateStreamOnHGlobal(copy, TRUE, &stream))) {
+        GlobalFree(copy);
+        return {};
+    }
+    IPicture* p = nullptr;
+    const HRESULT hr = OleLoadPicture(stream, static_cast<LONG>(size), FALSE, IID_IPicture, reinterpret_cast<void**>(&p));
+    stream->Release();
+    return SUCCEEDED(hr) && p ? Picture(p, false) : Picture();
 }
 
 short Picture::Type() const {

@@ -19,6 +19,8 @@ public:
     // A bitmap picture that owns `bitmap` from now on; empty when it cannot be made
     // (the bitmap is then deleted).
     static Picture FromBitmap(HBITMAP bitmap);
+    // A picture stored in the module's resources as RCDATA (a JPEG, GIF or BMP file).
+    static Picture FromResource(int id);
 
     bool Empty() const;  // no object, or an object of type none
     short Type() const;  // PICTYPE_*; PICTYPE_NONE when empty

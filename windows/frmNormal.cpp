@@ -4,6 +4,10 @@
 
 #include "app/file_system.h"
 #include "app/mdlTamsel.h"
+#include "dialogs/frmDialogTile.h"
+#include "dialogs/frmDialogViewSize.h"
+#include "dialogs/frmOptions.h"
+#include "dialogs/frmVersion.h"
 #include "engine/loading.h"
 #include "engine/view_size.h"
 #include "engine/save_copy_paste.h"
@@ -102,6 +106,7 @@ void FrmNormal::Form_Load() {
     for (forms::Menu* m : {&menu_DefaultSize, &menu_Bar6}) menu_ViewSize.Add(*m);
     for (auto& m : menu_SizeView) menu_ViewSize.Add(m);
     menu_ViewSize.Add(menu_Bar5);
+    menu_ViewSize.Add(menu_InputSize);
     Menus().Rebuild();
     menu_Edit.SetVisible(Settings.MenuVisibleEdit != kFalse);
     menu_Help.SetVisible(Settings.MenuVisibleHelp != kFalse);
@@ -127,7 +132,9 @@ void FrmNormal::BuildMenus() {
     menu_Edit.Init(L"編集(&E)");
     menu_Copy.Init(L"コピー(&C)");
     menu_Paste.Init(L"貼り付け(&P)");
-    for (forms::Menu* m : {&menu_Copy, &menu_Paste}) menu_Edit.Add(*m);
+    menu_Bar10.Init(L"-");
+    menu_TileCopy.Init(L"タイルに並べてコピー(&T)...");
+    for (forms::Menu* m : {&menu_Copy, &menu_Paste, &menu_Bar10, &menu_TileCopy}) menu_Edit.Add(*m);
 
     menu_View.Init(L"表示(&V)");
     menu_FreamRefresh.Init(L"枠を画像にあわせる(&F)", 'F');
@@ -137,6 +144,7 @@ void FrmNormal::BuildMenus() {
     menu_Bar6.Init(L"-");
     menu_SizeView[0].Init(L"100%");
     menu_Bar5.Init(L"-");
+    menu_InputSize.Init(L"任意のサイズ(&I)...", 'Z');
     menu_Bar7.Init(L"-");
     menu_MenuVisible.Init(L"メニュー(&M)");
     menu_VisibleEdit.Init(L"編集(&E)");
@@ -144,14 +152,20 @@ void FrmNormal::BuildMenus() {
     menu_VisibleHelp.Init(L"ヘルプ(&H)");
     menu_VisibleHelp.SetChecked(true);
     menu_ViewSize.Clear();
-    for (forms::Menu* m : {&menu_DefaultSize, &menu_Bar6, &menu_SizeView[0], &menu_Bar5}) menu_ViewSize.Add(*m);
+    for (forms::Menu* m : {&menu_DefaultSize, &menu_Bar6, &menu_SizeView[0], &menu_Bar5, &menu_InputSize})
+        menu_ViewSize.Add(*m);
     for (forms::Menu* m : {&menu_VisibleEdit, &menu_VisibleHelp}) menu_MenuVisible.Add(*m);
-    for (forms::Menu* m : {&menu_FreamRefresh, &menu_Bar3, &menu_ViewSize, &menu_Bar7, &menu_MenuVisible})
+    menu_Bar8.Init(L"-");
+    menu_Option.Init(L"オプション(&O)...");
+    for (forms::Menu* m :
+         {&menu_FreamRefresh, &menu_Bar3, &menu_ViewSize, &menu_Bar7, &menu_MenuVisible, &menu_Bar8, &menu_Option})
         menu_View.Add(*m);
 
     menu_Help.Init(L"ヘルプ(&H)");
     menu_HelpContents.Init(L"Tamsel2 のヘルプ(&C)");
-    menu_Help.Add(menu_HelpContents);
+    menu_Bar9.Init(L"-");
+    menu_Version.Init(L"バージョン情報(&A)...");
+    for (forms::Menu* m : {&menu_HelpContents, &menu_Bar9, &menu_Version}) menu_Help.Add(*m);
 
     menu_File.OnClick = [this] { menu_File_Click(); };
     menu_Open.OnClick = [this] { menu_Open_Click(); };
@@ -168,6 +182,10 @@ void FrmNormal::BuildMenus() {
     menu_VisibleEdit.OnClick = [this] { menu_VisibleEdit_Click(); };
     menu_VisibleHelp.OnClick = [this] { menu_VisibleHelp_Click(); };
     menu_HelpContents.OnClick = [this] { menu_HelpContents_Click(); };
+    menu_TileCopy.OnClick = [this] { menu_TileCopy_Click(); };
+    menu_InputSize.OnClick = [this] { menu_InputSize_Click(); };
+    menu_Option.OnClick = [this] { menu_Option_Click(); };
+    menu_Version.OnClick = [this] { menu_Version_Click(); };
 
     for (forms::Menu* m : {&menu_File, &menu_Edit, &menu_View, &menu_Help}) AddMenu(*m);
 }
@@ -176,6 +194,7 @@ void FrmNormal::menu_File_Click() { menu_SaveAs.SetEnabled(!CurrentFileName.empt
 
 void FrmNormal::menu_Edit_Click() {
     menu_Copy.SetEnabled(!CurrentFileName.empty());
+    menu_TileCopy.SetEnabled(!CurrentFileName.empty());
     menu_Paste.SetEnabled(IsClipboardFormatAvailable(CF_BITMAP) || IsClipboardFormatAvailable(CF_METAFILEPICT) ||
                           IsClipboardFormatAvailable(CF_DIB));
 }
@@ -248,6 +267,35 @@ void FrmNormal::menu_HelpContents_Click() {
     if (!help) return;
     const std::string file = AnsiOf(ProgramFolder() + L"\\Tamsel2.chm");
     help(GetDesktopWindow(), file.c_str(), 1, 0);
+}
+
+void FrmNormal::menu_TileCopy_Click() {
+    WindowNoTopMost(*this);
+    frmDialogTile.Show(forms::vbModal);
+    WindowTopMost(*this);
+}
+
+void FrmNormal::menu_InputSize_Click() {
+    CheckWindowPoint(*this);
+    WindowNoTopMost(*this);
+    const int16_t before = CurrentViewSize;
+    frmDialogViewSize.Show(forms::vbModal);
+    if (CurrentViewSize != before) ApplyViewSize(picView, &lblProgress, *this, true);
+    WindowTopMost(*this);
+    SetCaption(MakeCaption());
+}
+
+void FrmNormal::menu_Option_Click() {
+    WindowNoTopMost(*this);
+    frmOptions.Show(forms::vbModal);
+    StoreWindowPoint(*this);  // the anchor corner may have changed
+    WindowTopMost(*this);
+}
+
+void FrmNormal::menu_Version_Click() {
+    WindowNoTopMost(*this);
+    frmVersion.Show(forms::vbModal);
+    WindowTopMost(*this);
 }
 
 void FrmNormal::PlaceOnLoad() {

@@ -21,11 +21,12 @@ public:
     forms::PictureBox picView;
     forms::Label lblProgress;
     forms::Menu menu_File, menu_Open, menu_Bar, menu_SaveAs, menu_Bar2, menu_Quit;
-    forms::Menu menu_Edit, menu_Copy, menu_Paste;
+    forms::Menu menu_Edit, menu_Copy, menu_Paste, menu_Bar10, menu_TileCopy;
     forms::Menu menu_View, menu_FreamRefresh, menu_Bar3, menu_ViewSize, menu_DefaultSize, menu_Bar6;
     forms::Menu menu_SizeView[7];
-    forms::Menu menu_Bar5, menu_Bar7, menu_MenuVisible, menu_VisibleEdit, menu_VisibleHelp;
-    forms::Menu menu_Help, menu_HelpContents;
+    forms::Menu menu_Bar5, menu_InputSize, menu_Bar7, menu_MenuVisible, menu_VisibleEdit, menu_VisibleHelp;
+    forms::Menu menu_Bar8, menu_Option;
+    forms::Menu menu_Help, menu_HelpContents, menu_Bar9, menu_Version;
     // Set by a window that closes only to make way for the other viewer window.
     bool SwitchingForm = false;
 
@@ -46,6 +47,10 @@ public:
     void menu_VisibleEdit_Click();
     void menu_VisibleHelp_Click();
     void menu_HelpContents_Click();
+    void menu_TileCopy_Click();
+    void menu_InputSize_Click();
+    void menu_Option_Click();
+    void menu_Version_Click();
     // Of the dropped files, the last that exists is opened; none clears the view.
     void picView_OLEDragDrop(const std::vector<std::wstring>& names);
     // Places the bars and the grip for the picture's size and the window's.

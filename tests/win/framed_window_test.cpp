@@ -394,9 +394,11 @@ TEST_F(FramedWindowTest, MenusEnableWhatThePictureAndTheClipboardAllow) {
     EXPECT_TRUE(ItemEnabled(file, 0));
     EXPECT_FALSE(ItemEnabled(file, 2));
     HMENU edit = OpenMenu(1);
-    EXPECT_EQ(ItemTexts(edit), (std::vector<std::wstring>{L"コピー(&C)\tCtrl+C", L"貼り付け(&P)\tCtrl+V"}));
+    EXPECT_EQ(ItemTexts(edit), (std::vector<std::wstring>{L"コピー(&C)\tCtrl+C", L"貼り付け(&P)\tCtrl+V", L"-",
+                                                         L"タイルに並べてコピー(&T)..."}));
     EXPECT_FALSE(ItemEnabled(edit, 0));
     EXPECT_FALSE(ItemEnabled(edit, 1));
+    EXPECT_FALSE(ItemEnabled(edit, 3));
     // A disabled command does nothing even when chosen.
     SendMessageW(frmNormal.hWnd(), WM_COMMAND, GetMenuItemID(file, 2), 0);
 
@@ -408,6 +410,7 @@ TEST_F(FramedWindowTest, MenusEnableWhatThePictureAndTheClipboardAllow) {
     EXPECT_EQ(frmNormal.picView.ScaleWidth(), 30);
     EXPECT_TRUE(ItemEnabled(OpenMenu(0), 2));
     EXPECT_TRUE(ItemEnabled(OpenMenu(1), 0));
+    EXPECT_TRUE(ItemEnabled(OpenMenu(1), 3));
     // Copy at 100 % asks nothing; the window is topmost again after it.
     EmptyTheClipboard();
     SendMessageW(frmNormal.hWnd(), WM_COMMAND, GetMenuItemID(OpenMenu(1), 0), 0);
@@ -422,14 +425,15 @@ TEST_F(FramedWindowTest, TheViewSizeListFollowsThePresets) {
     ASSERT_NE(sizes, nullptr);
     SendMessageW(frmNormal.hWnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(sizes), 2);
     // All presets off: the actual size and its separator only.
-    EXPECT_EQ(ItemTexts(sizes), (std::vector<std::wstring>{L"等倍(&D)\tCtrl+D", L"-"}));
+    EXPECT_EQ(ItemTexts(sizes), (std::vector<std::wstring>{L"等倍(&D)\tCtrl+D", L"-", L"任意のサイズ(&I)...\tCtrl+Z"}));
 
     Settings.ViewSizes[1] = {250, kTrue};
     Settings.ViewSizes[4] = {50, kTrue};
     view = OpenMenu(2);
     sizes = GetSubMenu(view, 2);
     SendMessageW(frmNormal.hWnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(sizes), 2);
-    EXPECT_EQ(ItemTexts(sizes), (std::vector<std::wstring>{L"等倍(&D)\tCtrl+D", L"-", L"250%", L"50%", L"-"}));
+    EXPECT_EQ(ItemTexts(sizes), (std::vector<std::wstring>{L"等倍(&D)\tCtrl+D", L"-", L"250%", L"50%", L"-",
+                                                          L"任意のサイズ(&I)...\tCtrl+Z"}));
 
     // Choosing a preset shows the picture at its size; Ctrl+D goes back.
     ASSERT_TRUE(frmBackground.PictureLoadRun(DataPath(L"sample.jpg"), false));
