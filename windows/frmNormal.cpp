@@ -366,20 +366,29 @@ void FrmNormal::VScroll_Change() {
     picView.Move(picView.Left(), OffsetForValue(vRange_, VScroll.Value()));
 }
 
+void FrmNormal::BeginDrag(const forms::Control& dragged) {
+    forms::Screen::CursorPosition(DragOrigin.x, DragOrigin.y);
+    DragStartLeft = dragged.Left();
+    DragStartTop = dragged.Top();
+}
+
+void FrmNormal::DraggedTo(double& newLeft, double& newTop) const {
+    POINT p;
+    forms::Screen::CursorPosition(p.x, p.y);
+    newLeft = DragStartLeft - forms::Screen::TwipsPerPixelX() * static_cast<double>(DragOrigin.x - p.x);
+    newTop = DragStartTop - forms::Screen::TwipsPerPixelY() * static_cast<double>(DragOrigin.y - p.y);
+}
+
 void FrmNormal::picView_MouseDown(int button) {
     if (button != 1 || Dragging) return;
     Dragging = true;
-    forms::Screen::CursorPosition(DragOrigin.x, DragOrigin.y);
-    DragStartLeft = picView.Left();
-    DragStartTop = picView.Top();
+    BeginDrag(picView);
 }
 
 void FrmNormal::picView_MouseMove() {
     if (!Dragging) return;
-    POINT p;
-    forms::Screen::CursorPosition(p.x, p.y);
-    const double newLeft = DragStartLeft - forms::Screen::TwipsPerPixelX() * static_cast<double>(DragOrigin.x - p.x);
-    const double newTop = DragStartTop - forms::Screen::TwipsPerPixelY() * static_cast<double>(DragOrigin.y - p.y);
+    double newLeft = 0, newTop = 0;
+    DraggedTo(newLeft, newTop);
     if (HScroll.Visible()) {
         const DragStop stop = ClampDrag(hRange_, newLeft);
         picView.Move(Round(stop.offset), picView.Top());
@@ -397,17 +406,13 @@ void FrmNormal::picView_MouseUp() { Dragging = false; }
 void FrmNormal::picDummy_MouseDown() {
     if (WindowState() != forms::vbNormal || GripResizing) return;
     GripResizing = true;
-    forms::Screen::CursorPosition(DragOrigin.x, DragOrigin.y);
-    DragStartLeft = picDummy.Left();
-    DragStartTop = picDummy.Top();
+    BeginDrag(picDummy);
 }
 
 void FrmNormal::picDummy_MouseMove() {
     if (!GripResizing) return;
-    POINT p;
-    forms::Screen::CursorPosition(p.x, p.y);
-    double newLeft = DragStartLeft - forms::Screen::TwipsPerPixelX() * static_cast<double>(DragOrigin.x - p.x);
-    const double newTop = DragStartTop - forms::Screen::TwipsPerPixelY() * static_cast<double>(DragOrigin.y - p.y);
+    double newLeft = 0, newTop = 0;
+    DraggedTo(newLeft, newTop);
     if (newLeft < kGripMinimumLeft) newLeft = kGripMinimumLeft;
     picDummy.Move(Round(newLeft), Round(newTop));
     Move(Left(), Top(), Width() - ScaleWidth() + picDummy.Left() + picDummy.Width(),

@@ -80,6 +80,9 @@ private:
     void HScroll_Change();
     void VScroll_Change();
     void PlaceOnLoad();
+    // A drag of the picture or the grip: where it began, and where the cursor has taken it.
+    void BeginDrag(const forms::Control& dragged);
+    void DraggedTo(double& newLeft, double& newTop) const;
     void BuildMenus();
     void ApplyViewSizeHere();
 
