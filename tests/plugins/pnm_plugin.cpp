@@ -130,6 +130,9 @@ SPI_EXPORT int WINAPI GetPicture(const char* source, SusieLong, unsigned flag, H
     std::vector<uint8_t> bits(stride * p.height, 0);
     for (int y = 0; y < p.height; ++y) {
         if (progress && y % 2 == 0 && progress(y, p.height, data)) return kAborted;
+#ifdef PLUGIN_SLOW
+        if (y % 2 == 0) Sleep(PLUGIN_SLOW);  // a decoder slow enough to watch
+#endif
         const int row = p.grey ? p.height - 1 - y : y;
         uint8_t* out = &bits[stride * row];
         const uint8_t* in = &f[p.data + static_cast<size_t>(y) * p.width * (p.grey ? 1 : 3)];
