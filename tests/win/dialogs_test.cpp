@@ -104,6 +104,15 @@ TEST_F(DialogTest, TheViewSizeDialogCorrectsWhatIsTypedAndStoresOnlyOnOk) {
     EXPECT_EQ(gBeeps, 1);
     EXPECT_TRUE(frmDialogViewSize.IsLoaded());
     EXPECT_EQ(CurrentViewSize, 150);
+    // The tab order runs from the box to Cancel, then OK.
+    EXPECT_EQ(GetNextDlgTabItem(frmDialogViewSize.hWnd(), box.hWnd(), FALSE), frmDialogViewSize.cmdCancel.hWnd());
+    EXPECT_EQ(GetNextDlgTabItem(frmDialogViewSize.hWnd(), frmDialogViewSize.cmdCancel.hWnd(), FALSE),
+              frmDialogViewSize.cmdOK.hWnd());
+    // The platform's conversion takes blanks and digit grouping.
+    Type(box, L" 40 ");
+    EXPECT_EQ(WindowText(box.hWnd()), L" 40 ");
+    Type(box, L"1,000");
+    EXPECT_EQ(WindowText(box.hWnd()), L"1,000");
     // A fraction rounds: 1.5 is 2.
     Type(box, L"1.5");
     Click(frmDialogViewSize.cmdOK);
@@ -120,6 +129,11 @@ TEST_F(DialogTest, TheViewSizeDialogCorrectsWhatIsTypedAndStoresOnlyOnOk) {
     frmDialogViewSize.Show(forms::vbModal);
     EXPECT_FALSE(frmDialogViewSize.IsLoaded());
     EXPECT_EQ(CurrentViewSize, 2);
+    // Typed 0 has become 1 by the time OK is pressed.
+    frmDialogViewSize.Show();
+    Type(frmDialogViewSize.txtSize, L"0");
+    Click(frmDialogViewSize.cmdOK);
+    EXPECT_EQ(CurrentViewSize, 1);
     // Enter presses OK.
     frmDialogViewSize.Show();
     Type(frmDialogViewSize.txtSize, L"300");
