@@ -7,6 +7,7 @@
 #include "engine/loading.h"
 #include "engine/save_copy_paste.h"
 #include "version.h"
+#include "windows/frmNoTitleFrame.h"
 #include "windows/frmNormal.h"
 
 namespace tamsel {
@@ -47,9 +48,11 @@ void Main(const std::wstring& commandLine) {
 
     switch (FirstWindowFor(Settings.RunState, Settings.LastForm)) {
     case FirstWindow::Framed:
-    case FirstWindow::Borderless:  // the borderless window arrives later; the framed one stands in
         frmNormal.Show();
         frmNormal.AttachFrameSize();
+        break;
+    case FirstWindow::Borderless:
+        frmNoTitleFrame.Show();
         break;
     }
 }

@@ -85,6 +85,9 @@ add_library(tamsel_app STATIC
   engine/view_size.cpp
   engine/save_copy_paste.cpp
   windows/frmNormal.cpp
+  windows/frmNoTitleFrame.cpp
+  windows/frmMini.cpp
+  windows/frmPopupMenu.cpp
   dialogs/dialog_form.cpp
   dialogs/frmOptions.cpp
   dialogs/frmDialogTile.cpp

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <map>
 
 #include "forms/dialog_controls.h"
 #include "forms/form.h"
@@ -213,6 +214,10 @@ LRESULT CALLBACK PictureBox::Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             return TRUE;
         }
     }
+    if (msg == WM_CTLCOLORSTATIC) {
+        if (HBRUSH b = Label::Colours(reinterpret_cast<HWND>(lp), reinterpret_cast<HDC>(wp)))
+            return reinterpret_cast<LRESULT>(b);
+    }
     if (msg == WM_COMMAND && lp) {
         if (auto* c = NotifyingControl::FromWindow(reinterpret_cast<HWND>(lp))) c->Notify(HIWORD(wp));
         return 0;
@@ -397,6 +402,7 @@ void Label::Create(Form& parent, int left, int top, int width, int height, const
     caption_ = caption;
     // One line; an ampersand marks an access key that moves the focus to the next control.
     CreateWindowFor(parent, L"STATIC", SS_LEFTNOWORDWRAP, caption);
+    if (hwnd_) SetPropW(hwnd_, L"forms.Label", this);
     if (hwnd_ && Font) SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(Font), FALSE);
     FitToCaption();
 }
@@ -408,6 +414,17 @@ void Label::SetCaption(const std::wstring& text) {
         FitToCaption();
         UpdateWindow(hwnd_);
     }
+}
+
+HBRUSH Label::Colours(HWND label, HDC dc) {
+    auto* self = static_cast<Label*>(GetPropW(label, L"forms.Label"));
+    if (!self || self->BackColor == CLR_INVALID) return nullptr;
+    static std::map<COLORREF, HBRUSH> brushes;
+    HBRUSH& b = brushes[self->BackColor];
+    if (!b) b = CreateSolidBrush(self->BackColor);
+    SetBkColor(dc, self->BackColor);
+    if (self->ForeColor != CLR_INVALID) SetTextColor(dc, self->ForeColor);
+    return b;
 }
 
 void Label::SetEnabled(bool v) {

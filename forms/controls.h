@@ -151,6 +151,11 @@ public:
     bool AutoSize = false;
     // Set before Create; nothing: the program's UI font.
     HFONT Font = nullptr;
+    // Colours; CLR_INVALID: the container's.
+    COLORREF BackColor = CLR_INVALID;
+    COLORREF ForeColor = CLR_INVALID;
+    // WM_CTLCOLORSTATIC from a label's container: the brush, or nothing for the default.
+    static HBRUSH Colours(HWND label, HDC dc);
     void Create(Form& parent, int left, int top, int width, int height, const std::wstring& caption = L"");
     std::wstring Caption() const { return caption_; }
     void SetCaption(const std::wstring& text);

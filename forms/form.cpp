@@ -231,7 +231,8 @@ LRESULT Form::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         Form_Resize();
         return 0;
     case WM_INITMENUPOPUP:
-        if (menus_.Opening(reinterpret_cast<HMENU>(wp))) return 0;
+        if (menus_.Opening(reinterpret_cast<HMENU>(wp)) || MenuBar::OpeningAnywhere(reinterpret_cast<HMENU>(wp)))
+            return 0;
         return DefaultProc(msg, wp, lp);
     case WM_COMMAND:
         if (HIWORD(wp) == 0 && lp == 0 && menus_.Command(LOWORD(wp))) return 0;
@@ -248,6 +249,10 @@ LRESULT Form::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
                     return 0;
                 }
         }
+        return DefaultProc(msg, wp, lp);
+    case WM_CTLCOLORSTATIC:
+        if (HBRUSH b = Label::Colours(reinterpret_cast<HWND>(lp), reinterpret_cast<HDC>(wp)))
+            return reinterpret_cast<LRESULT>(b);
         return DefaultProc(msg, wp, lp);
     case WM_NEXTDLGCTL: {
         // Dialog navigation (Tab, access keys): the named control, or the next or previous one.

@@ -2,10 +2,16 @@
 
 #include "forms/form.h"
 
+#include <algorithm>
+
 namespace forms {
 namespace {
 UINT gNextId = 40000;
-}
+std::vector<MenuBar*> gBars;
+PopupHook gPopupHook = nullptr;
+}  // namespace
+
+void SetPopupHook(PopupHook hook) { gPopupHook = hook; }
 
 void Menu::Init(const std::wstring& caption, int ctrlKey) {
     caption_ = caption;
@@ -69,6 +75,7 @@ void MenuBar::Add(Form& form, Menu& top) {
         if (t == &top) return;
     top.bar_ = this;
     tops_.push_back(&top);
+    if (std::find(gBars.begin(), gBars.end(), this) == gBars.end()) gBars.push_back(this);
     Rebuild();
 }
 
@@ -83,6 +90,30 @@ void MenuBar::Release() {
     if (bar_ && IsMenu(bar_)) DestroyMenu(bar_);
     bar_ = nullptr;
     tops_.clear();
+    gBars.erase(std::remove(gBars.begin(), gBars.end(), this), gBars.end());
+}
+
+bool MenuBar::OpeningAnywhere(HMENU popup) {
+    for (MenuBar* bar : gBars)
+        if (bar->Opening(popup)) return true;
+    return false;
+}
+
+void MenuBar::Popup(Menu& top, HWND owner, int x, int y) {
+    if (!top.popup_) return;
+    if (top.OnClick) top.OnClick();
+    Fill(top);
+    UINT id = 0;
+    if (gPopupHook) {
+        id = gPopupHook(top.popup_);
+    } else {
+        // The owner must be in front for the menu to close when the user clicks elsewhere.
+        SetForegroundWindow(owner);
+        id = static_cast<UINT>(TrackPopupMenu(top.popup_, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_RIGHTBUTTON, x, y, 0,
+                                              owner, nullptr));
+        PostMessageW(owner, WM_NULL, 0, 0);
+    }
+    if (id) Command(id);
 }
 
 void MenuBar::Fill(Menu& menu) {

@@ -69,6 +69,12 @@ public:
     bool Command(UINT id);
     // Ctrl with a key: the visible item with that shortcut, after its menus' opening handlers.
     bool Shortcut(int key);
+    // Shows a menu of this bar as a popup at a screen position (pixels), owned
+    // by another window, and runs the chosen command. Its opening handler runs first.
+    void Popup(Menu& top, HWND owner, int x, int y);
+    // WM_INITMENUPOPUP for a drop-down of any form's menus (a popup's submenus
+    // reach the window that shows it).
+    static bool OpeningAnywhere(HMENU popup);
     bool Empty() const { return tops_.empty(); }
 
 private:
@@ -80,5 +86,10 @@ private:
     std::vector<Menu*> tops_;
     HMENU bar_ = nullptr;
 };
+
+// Tests choose from a popup in place of a user: given the menu, the command id
+// to run or 0.
+using PopupHook = UINT (*)(HMENU menu);
+void SetPopupHook(PopupHook hook);
 
 }  // namespace forms

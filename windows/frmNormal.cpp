@@ -10,6 +10,7 @@
 #include "dialogs/frmVersion.h"
 #include "engine/loading.h"
 #include "engine/view_size.h"
+#include "windows/frmNoTitleFrame.h"
 #include "engine/save_copy_paste.h"
 #include "forms/screen.h"
 #include "resources/resource.h"
@@ -137,6 +138,7 @@ void FrmNormal::BuildMenus() {
     for (forms::Menu* m : {&menu_Copy, &menu_Paste, &menu_Bar10, &menu_TileCopy}) menu_Edit.Add(*m);
 
     menu_View.Init(L"表示(&V)");
+    menu_NoTitleFrame.Init(L"タイトルと枠の非表示(&N)", 'T');
     menu_FreamRefresh.Init(L"枠を画像にあわせる(&F)", 'F');
     menu_Bar3.Init(L"-");
     menu_ViewSize.Init(L"表示サイズ(&S)");
@@ -158,7 +160,7 @@ void FrmNormal::BuildMenus() {
     menu_Bar8.Init(L"-");
     menu_Option.Init(L"オプション(&O)...");
     for (forms::Menu* m :
-         {&menu_FreamRefresh, &menu_Bar3, &menu_ViewSize, &menu_Bar7, &menu_MenuVisible, &menu_Bar8, &menu_Option})
+         {&menu_NoTitleFrame, &menu_FreamRefresh, &menu_Bar3, &menu_ViewSize, &menu_Bar7, &menu_MenuVisible, &menu_Bar8, &menu_Option})
         menu_View.Add(*m);
 
     menu_Help.Init(L"ヘルプ(&H)");
@@ -176,6 +178,7 @@ void FrmNormal::BuildMenus() {
     menu_Paste.OnClick = [this] { menu_Paste_Click(); };
     menu_View.OnClick = [this] { menu_View_Click(); };
     menu_FreamRefresh.OnClick = [this] { menu_FreamRefresh_Click(); };
+    menu_NoTitleFrame.OnClick = [this] { menu_NoTitleFrame_Click(); };
     menu_DefaultSize.OnClick = [this] { menu_DefaultSize_Click(); };
     menu_SizeView[0].OnClick = [this] { menu_SizeView_Click(0); };
     menu_MenuVisible.OnClick = [this] { menu_MenuVisible_Click(); };
@@ -229,6 +232,13 @@ void FrmNormal::menu_Quit_Click() {
 }
 
 void FrmNormal::menu_FreamRefresh_Click() { AttachFrameSize(); }
+
+void FrmNormal::menu_NoTitleFrame_Click() {
+    CheckWindowPoint(*this);
+    SwitchingForm = true;
+    Unload();  // records the rectangle the borderless window starts from
+    frmNoTitleFrame.Show();
+}
 
 void FrmNormal::ApplyViewSizeHere() {
     ApplyViewSize(picView, &lblProgress, *this, true);

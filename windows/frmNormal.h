@@ -22,7 +22,7 @@ public:
     forms::Label lblProgress;
     forms::Menu menu_File, menu_Open, menu_Bar, menu_SaveAs, menu_Bar2, menu_Quit;
     forms::Menu menu_Edit, menu_Copy, menu_Paste, menu_Bar10, menu_TileCopy;
-    forms::Menu menu_View, menu_FreamRefresh, menu_Bar3, menu_ViewSize, menu_DefaultSize, menu_Bar6;
+    forms::Menu menu_View, menu_NoTitleFrame, menu_FreamRefresh, menu_Bar3, menu_ViewSize, menu_DefaultSize, menu_Bar6;
     forms::Menu menu_SizeView[7];
     forms::Menu menu_Bar5, menu_InputSize, menu_Bar7, menu_MenuVisible, menu_VisibleEdit, menu_VisibleHelp;
     forms::Menu menu_Bar8, menu_Option;
@@ -42,6 +42,7 @@ public:
     void menu_Open_Click();
     void menu_Quit_Click();
     void menu_FreamRefresh_Click();
+    void menu_NoTitleFrame_Click();
     void menu_DefaultSize_Click();
     void menu_SizeView_Click(int16_t index);
     void menu_VisibleEdit_Click();

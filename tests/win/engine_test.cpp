@@ -107,7 +107,7 @@ TEST_F(EngineTest, TheOpenDialogLoadsTheChosenFileAndACancelChangesNothing) {
             return std::nullopt;
         });
         OpenPictureLoad(frmNormal.picView, &frmNormal.lblProgress, frmNormal, true);
-        forms::SetFileDialogHook(nullptr);
+        FailOnUnexpectedMessageBoxes();
     }
     EXPECT_EQ(seenDuringDialog, &frmNormal.lblProgress);
     EXPECT_EQ(frmNormal.lblProgress.Caption(), L"Load ...");

@@ -374,7 +374,9 @@ std::vector<std::wstring> ItemTexts(HMENU menu) {
     for (int i = 0; i < GetMenuItemCount(menu); ++i) {
         wchar_t text[128] = {};
         GetMenuStringW(menu, i, text, 128, MF_BYPOSITION);
-        texts.push_back(GetMenuState(menu, i, MF_BYPOSITION) & MF_SEPARATOR ? L"-" : text);
+        // A drop-down's state holds its item count in the high byte, not flags.
+        const bool separator = !GetSubMenu(menu, i) && (GetMenuState(menu, i, MF_BYPOSITION) & MF_SEPARATOR);
+        texts.push_back(separator ? L"-" : text);
     }
     return texts;
 }
@@ -421,17 +423,17 @@ TEST_F(FramedWindowTest, MenusEnableWhatThePictureAndTheClipboardAllow) {
 
 TEST_F(FramedWindowTest, TheViewSizeListFollowsThePresets) {
     HMENU view = OpenMenu(2);
-    HMENU sizes = GetSubMenu(view, 2);
+    HMENU sizes = GetSubMenu(view, 3);
     ASSERT_NE(sizes, nullptr);
-    SendMessageW(frmNormal.hWnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(sizes), 2);
+    SendMessageW(frmNormal.hWnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(sizes), 3);
     // All presets off: the actual size and its separator only.
     EXPECT_EQ(ItemTexts(sizes), (std::vector<std::wstring>{L"等倍(&D)\tCtrl+D", L"-", L"任意のサイズ(&I)...\tCtrl+Z"}));
 
     Settings.ViewSizes[1] = {250, kTrue};
     Settings.ViewSizes[4] = {50, kTrue};
     view = OpenMenu(2);
-    sizes = GetSubMenu(view, 2);
-    SendMessageW(frmNormal.hWnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(sizes), 2);
+    sizes = GetSubMenu(view, 3);
+    SendMessageW(frmNormal.hWnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(sizes), 3);
     EXPECT_EQ(ItemTexts(sizes), (std::vector<std::wstring>{L"等倍(&D)\tCtrl+D", L"-", L"250%", L"50%", L"-",
                                                           L"任意のサイズ(&I)...\tCtrl+Z"}));
 
@@ -450,8 +452,8 @@ TEST_F(FramedWindowTest, TheViewSizeListFollowsThePresets) {
 
 TEST_F(FramedWindowTest, AHiddenEditMenuKeepsItsKeysAndIsRemembered) {
     HMENU view = OpenMenu(2);
-    HMENU shown = GetSubMenu(view, 4);
-    SendMessageW(frmNormal.hWnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(shown), 4);
+    HMENU shown = GetSubMenu(view, 5);
+    SendMessageW(frmNormal.hWnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(shown), 5);
     EXPECT_EQ(GetMenuState(shown, 0, MF_BYPOSITION) & MF_CHECKED, static_cast<UINT>(MF_CHECKED));
     SendMessageW(frmNormal.hWnd(), WM_COMMAND, GetMenuItemID(shown, 0), 0);  // hide Edit
     EXPECT_EQ(Settings.MenuVisibleEdit, kFalse);

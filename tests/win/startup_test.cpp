@@ -4,6 +4,7 @@
 #include "app/mdlTamsel.h"
 #include "engine/frmBackground.h"
 #include "test_support.h"
+#include "windows/frmNoTitleFrame.h"
 #include "windows/frmNormal.h"
 
 using namespace tamsel;
@@ -136,12 +137,27 @@ TEST_F(StartupTest, AClipboardPictureIsTakenAtEveryStartEvenWhenNothingShowsIt) 
     EXPECT_EQ(frmBackground.picLoad.ScaleWidth(), 7);
 }
 
-TEST_F(StartupTest, EveryRunStateOpensTheFramedWindowUntilTheBorderlessOneExists) {
+TEST_F(StartupTest, TheRunStateAndTheLastWindowChooseTheFirstWindow) {
     StoreValue(L"Options", L"VLstF", L"0");
     StoreValue(L"Run", L"LstFm", L"1");
     Main(L"");
     EXPECT_TRUE(frmNormal.Visible());
+    EXPECT_FALSE(frmNoTitleFrame.IsLoaded());
     EXPECT_EQ(Settings.LastForm, 0);
+    ResetProgramState();
+
+    StoreValue(L"Options", L"VLstF", L"-1");  // the window used last
+    StoreValue(L"Run", L"LstFm", L"1");
+    Main(L"");
+    EXPECT_TRUE(frmNoTitleFrame.Visible());
+    EXPECT_FALSE(frmNormal.IsLoaded());
+    EXPECT_EQ(Settings.LastForm, 1);
+    ResetProgramState();
+
+    StoreValue(L"Options", L"VLstF", L"1");
+    StoreValue(L"Run", L"LstFm", L"0");
+    Main(L"");
+    EXPECT_TRUE(frmNoTitleFrame.Visible());
     ResetProgramState();
 
     StoreValue(L"Options", L"VLstF", L"7");  // outside the table

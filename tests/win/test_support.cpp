@@ -7,6 +7,7 @@
 #include "app/mdlTamsel.h"
 #include "app/settings_store.h"
 #include "engine/frmBackground.h"
+#include "windows/frmNoTitleFrame.h"
 #include "windows/frmNormal.h"
 
 namespace testing_support {
@@ -98,6 +99,11 @@ void FailOnUnexpectedMessageBoxes() {
                       << testing::PrintToString(prompt);
         return IDOK;
     });
+    // A file dialog nobody answers would wait for a user forever.
+    forms::SetFileDialogHook([](const forms::CommonDialog&, bool) {
+        ADD_FAILURE() << "unexpected file dialog";
+        return std::optional<std::wstring>();
+    });
 }
 
 FileDialogAnswer::FileDialogAnswer(std::optional<std::wstring> answer) {
@@ -110,7 +116,7 @@ FileDialogAnswer::FileDialogAnswer(std::optional<std::wstring> answer) {
         return answer;
     });
 }
-FileDialogAnswer::~FileDialogAnswer() { forms::SetFileDialogHook(nullptr); }
+FileDialogAnswer::~FileDialogAnswer() { FailOnUnexpectedMessageBoxes(); }
 
 uint32_t PixelOf(const forms::Picture& picture, int x, int y) {
     HBITMAP bmp = forms::RenderToBitmap(picture);
@@ -198,11 +204,14 @@ void ResetProgramState() {
     tamsel::frmNormal.SwitchingForm = true;  // leaving without writing settings
     tamsel::frmNormal.Unload();
     tamsel::frmNormal.SwitchingForm = false;
+    tamsel::frmNoTitleFrame.SwitchingForm = true;
+    tamsel::frmNoTitleFrame.Unload();
+    tamsel::frmNoTitleFrame.SwitchingForm = false;
+    forms::SetPopupHook(nullptr);
     tamsel::frmBackground.Unload();
     tamsel::Settings = tamsel::SettingsRecord{};
     tamsel::SharedValues = tamsel::RunValues{};
     FailOnUnexpectedMessageBoxes();
-    forms::SetFileDialogHook(nullptr);
 }
 
 }  // namespace testing_support
