@@ -88,6 +88,7 @@ add_library(tamsel_app STATIC
   windows/frmNoTitleFrame.cpp
   windows/frmMini.cpp
   windows/frmPopupMenu.cpp
+  windows/viewer_menus.cpp
   dialogs/dialog_form.cpp
   dialogs/frmOptions.cpp
   dialogs/frmDialogTile.cpp

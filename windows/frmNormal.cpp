@@ -11,6 +11,7 @@
 #include "engine/loading.h"
 #include "engine/view_size.h"
 #include "windows/frmNoTitleFrame.h"
+#include "windows/viewer_menus.h"
 #include "engine/save_copy_paste.h"
 #include "forms/screen.h"
 #include "resources/resource.h"
@@ -198,20 +199,10 @@ void FrmNormal::menu_File_Click() { menu_SaveAs.SetEnabled(!CurrentFileName.empt
 void FrmNormal::menu_Edit_Click() {
     menu_Copy.SetEnabled(!CurrentFileName.empty());
     menu_TileCopy.SetEnabled(!CurrentFileName.empty());
-    menu_Paste.SetEnabled(IsClipboardFormatAvailable(CF_BITMAP) || IsClipboardFormatAvailable(CF_METAFILEPICT) ||
-                          IsClipboardFormatAvailable(CF_DIB));
+    menu_Paste.SetEnabled(ClipboardOffersPicture());
 }
 
-void FrmNormal::menu_View_Click() {
-    bool any = false;
-    for (int i = 0; i < 7; ++i) {
-        const ViewSizeEntry& entry = Settings.ViewSizes[i];
-        menu_SizeView[i].SetCaption(std::to_wstring(entry.Percent) + L"%");
-        menu_SizeView[i].SetVisible(entry.Enabled != kFalse);
-        any = any || entry.Enabled != kFalse;
-    }
-    menu_Bar5.SetVisible(any);
-}
+void FrmNormal::menu_View_Click() { RefreshPresetItems(menu_SizeView, menu_Bar5); }
 
 void FrmNormal::menu_MenuVisible_Click() {
     menu_VisibleEdit.SetChecked(menu_Edit.Visible());

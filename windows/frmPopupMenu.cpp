@@ -8,6 +8,7 @@
 #include "engine/view_size.h"
 #include "windows/frmMini.h"
 #include "windows/frmNoTitleFrame.h"
+#include "windows/viewer_menus.h"
 
 namespace tamsel {
 
@@ -85,24 +86,14 @@ void FrmPopupMenu::ShowPopup(int x, int y) {
     Menus().Popup(Pmenu, B().hWnd(), x, y);
 }
 
-void FrmPopupMenu::menuSizeViewRefresh() {
-    bool any = false;
-    for (int i = 0; i < 7; ++i) {
-        const ViewSizeEntry& entry = Settings.ViewSizes[i];
-        menu_SizeView[i].SetCaption(std::to_wstring(entry.Percent) + L"%");
-        menu_SizeView[i].SetVisible(entry.Enabled != kFalse);
-        any = any || entry.Enabled != kFalse;
-    }
-    menu_Bar8.SetVisible(any);
-}
+void FrmPopupMenu::menuSizeViewRefresh() { RefreshPresetItems(menu_SizeView, menu_Bar8); }
 
 void FrmPopupMenu::menu_Edit_Click() {
     const bool picture = !CurrentFileName.empty();
     menu_SaveAs.SetEnabled(picture);
     menu_Copy.SetEnabled(picture);
     menu_TileCopy.SetEnabled(picture);
-    menu_Paste.SetEnabled(IsClipboardFormatAvailable(CF_BITMAP) || IsClipboardFormatAvailable(CF_METAFILEPICT) ||
-                          IsClipboardFormatAvailable(CF_DIB));
+    menu_Paste.SetEnabled(ClipboardOffersPicture());
 }
 
 void FrmPopupMenu::RefreshMiniCaption() { frmMini.SetCaption(MakeCaption()); }

@@ -21,27 +21,12 @@ using namespace testing_support;
 
 namespace {
 
-std::vector<std::wstring> ItemTexts(HMENU menu) {
-    std::vector<std::wstring> texts;
-    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
-        wchar_t text[128] = {};
-        GetMenuStringW(menu, i, text, 128, MF_BYPOSITION);
-        // A drop-down's state holds its item count in the high byte, not flags.
-        const bool separator = !GetSubMenu(menu, i) && (GetMenuState(menu, i, MF_BYPOSITION) & MF_SEPARATOR);
-        texts.push_back(separator ? L"-" : text);
-    }
-    return texts;
-}
-bool ItemEnabled(HMENU menu, int position) {
-    return !(GetMenuState(menu, position, MF_BYPOSITION) & (MF_GRAYED | MF_DISABLED));
-}
-
 // What the last popup showed, and what the test chooses from it next.
 std::vector<std::wstring> gShown;
 HMENU gPopup = nullptr;
 UINT gChoice = 0;
 UINT RecordPopup(HMENU menu) {
-    gShown = ItemTexts(menu);
+    gShown = MenuItemTexts(menu);
     gPopup = menu;
     return std::exchange(gChoice, 0u);
 }
@@ -64,19 +49,6 @@ void Key(int vk, std::initializer_list<int> held, UINT message = WM_KEYDOWN) {
     forms::DispatchOne(m);
     BYTE none[256] = {};
     SetKeyboardState(none);
-}
-
-HGLOBAL FileList(const std::vector<std::wstring>& names) {
-    std::wstring packed;
-    for (auto& n : names) packed += n + L'\0';
-    packed += L'\0';
-    HGLOBAL g = GlobalAlloc(GHND, sizeof(DROPFILES) + packed.size() * sizeof(wchar_t));
-    auto* d = static_cast<DROPFILES*>(GlobalLock(g));
-    d->pFiles = sizeof(DROPFILES);
-    d->fWide = TRUE;
-    std::memcpy(reinterpret_cast<uint8_t*>(d) + sizeof(DROPFILES), packed.data(), packed.size() * sizeof(wchar_t));
-    GlobalUnlock(g);
-    return g;
 }
 
 class BorderlessWindowTest : public ::testing::Test {
@@ -219,14 +191,14 @@ TEST_F(BorderlessWindowTest, ThePopupShowsWhatTheOptionsAndThePictureAllow) {
     Settings.ViewSizes[3] = {200, kTrue};
     Key(VK_APPS, {});
     HMENU sizes = OpenSubmenu(2);
-    EXPECT_EQ(ItemTexts(sizes), (std::vector<std::wstring>{L"等倍(&D)\tCtrl+D", L"-", L"50%", L"200%", L"-",
+    EXPECT_EQ(MenuItemTexts(sizes), (std::vector<std::wstring>{L"等倍(&D)\tCtrl+D", L"-", L"50%", L"200%", L"-",
                                                           L"任意のサイズ(&I)...\tCtrl+Z"}));
     // No picture: save, copy and tile copy greyed; text only on the clipboard: paste greyed.
     PutTextOnClipboard(L"text");
     HMENU edit = OpenSubmenu(3);
-    EXPECT_EQ(ItemTexts(edit), (std::vector<std::wstring>{L"コピー(&C)\tCtrl+C", L"貼り付け(&P)\tCtrl+V", L"-",
+    EXPECT_EQ(MenuItemTexts(edit), (std::vector<std::wstring>{L"コピー(&C)\tCtrl+C", L"貼り付け(&P)\tCtrl+V", L"-",
                                                          L"タイルに並べてコピー(&T)...", L"名前を付けてファイルの保存(&A)...\tCtrl+S"}));
-    for (int i : {0, 1, 3, 4}) EXPECT_FALSE(ItemEnabled(edit, i)) << i;
+    for (int i : {0, 1, 3, 4}) EXPECT_FALSE(MenuItemEnabled(edit, i)) << i;
 
     // A picture pasted: all enabled; choosing 200 % from the popup renders it and names it in the mini window.
     PutBitmapOnClipboard(30, 20, 0x336699);
@@ -234,7 +206,7 @@ TEST_F(BorderlessWindowTest, ThePopupShowsWhatTheOptionsAndThePictureAllow) {
     EXPECT_EQ(frmMini.Caption(), L"未保存の画像 - Tamsel2");
     Key(VK_APPS, {});
     edit = OpenSubmenu(3);
-    for (int i : {0, 1, 3, 4}) EXPECT_TRUE(ItemEnabled(edit, i)) << i;
+    for (int i : {0, 1, 3, 4}) EXPECT_TRUE(MenuItemEnabled(edit, i)) << i;
     sizes = OpenSubmenu(2);
     gChoice = GetMenuItemID(sizes, 3);
     Key(VK_APPS, {});
@@ -247,7 +219,7 @@ TEST_F(BorderlessWindowTest, ThePopupShowsWhatTheOptionsAndThePictureAllow) {
 TEST_F(BorderlessWindowTest, OfTheDroppedFilesTheLastExistingOneOpens) {
     frmNoTitleFrame.Show();
     SendMessageW(frmNoTitleFrame.picView.hWnd(), WM_DROPFILES,
-                 reinterpret_cast<WPARAM>(FileList({DataPath(L"sample.bmp"), DataPath(L"sample.gif"), dir / L"gone.jpg"})),
+                 reinterpret_cast<WPARAM>(DropFileList({DataPath(L"sample.bmp"), DataPath(L"sample.gif"), dir / L"gone.jpg"})),
                  0);
     EXPECT_EQ(CurrentFileName, DataPath(L"sample.gif"));
     EXPECT_EQ(frmNoTitleFrame.ScaleWidth(), 24 * 15);

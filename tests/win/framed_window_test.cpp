@@ -19,22 +19,8 @@ using namespace testing_support;
 
 namespace {
 
-// A file list as the shell hands it over (clipboard format 15).
-HGLOBAL FileList(const std::vector<std::wstring>& names) {
-    std::wstring packed;
-    for (auto& n : names) packed += n + L'\0';
-    packed += L'\0';
-    HGLOBAL g = GlobalAlloc(GHND, sizeof(DROPFILES) + packed.size() * sizeof(wchar_t));
-    auto* d = static_cast<DROPFILES*>(GlobalLock(g));
-    d->pFiles = sizeof(DROPFILES);
-    d->fWide = TRUE;
-    std::memcpy(reinterpret_cast<uint8_t*>(d) + sizeof(DROPFILES), packed.data(), packed.size() * sizeof(wchar_t));
-    GlobalUnlock(g);
-    return g;
-}
-
 void Drop(const std::vector<std::wstring>& names) {
-    SendMessageW(frmNormal.picView.hWnd(), WM_DROPFILES, reinterpret_cast<WPARAM>(FileList(names)), 0);
+    SendMessageW(frmNormal.picView.hWnd(), WM_DROPFILES, reinterpret_cast<WPARAM>(DropFileList(names)), 0);
 }
 
 void Key(int vk, std::initializer_list<int> held) {
@@ -369,50 +355,35 @@ HMENU OpenMenu(int position) {
     return popup;
 }
 
-std::vector<std::wstring> ItemTexts(HMENU menu) {
-    std::vector<std::wstring> texts;
-    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
-        wchar_t text[128] = {};
-        GetMenuStringW(menu, i, text, 128, MF_BYPOSITION);
-        // A drop-down's state holds its item count in the high byte, not flags.
-        const bool separator = !GetSubMenu(menu, i) && (GetMenuState(menu, i, MF_BYPOSITION) & MF_SEPARATOR);
-        texts.push_back(separator ? L"-" : text);
-    }
-    return texts;
-}
-
-bool ItemEnabled(HMENU menu, int position) {
-    return !(GetMenuState(menu, position, MF_BYPOSITION) & (MF_GRAYED | MF_DISABLED));
-}
 }  // namespace
 
 TEST_F(FramedWindowTest, MenusEnableWhatThePictureAndTheClipboardAllow) {
     EmptyTheClipboard();
     ASSERT_EQ(CurrentFileName, L"");
     HMENU file = OpenMenu(0);
-    EXPECT_EQ(ItemTexts(file), (std::vector<std::wstring>{L"画像ファイルを開く(&O)...\tCtrl+O", L"-",
+    EXPECT_EQ(MenuItemTexts(file), (std::vector<std::wstring>{L"画像ファイルを開く(&O)...\tCtrl+O", L"-",
                                                          L"名前を付けてファイルを保存(&A)...\tCtrl+S", L"-",
                                                          L"Tamsel2 を終了する(&Q)"}));
-    EXPECT_TRUE(ItemEnabled(file, 0));
-    EXPECT_FALSE(ItemEnabled(file, 2));
+    EXPECT_TRUE(MenuItemEnabled(file, 0));
+    EXPECT_FALSE(MenuItemEnabled(file, 2));
     HMENU edit = OpenMenu(1);
-    EXPECT_EQ(ItemTexts(edit), (std::vector<std::wstring>{L"コピー(&C)\tCtrl+C", L"貼り付け(&P)\tCtrl+V", L"-",
+    EXPECT_EQ(MenuItemTexts(edit), (std::vector<std::wstring>{L"コピー(&C)\tCtrl+C", L"貼り付け(&P)\tCtrl+V", L"-",
                                                          L"タイルに並べてコピー(&T)..."}));
-    EXPECT_FALSE(ItemEnabled(edit, 0));
-    EXPECT_FALSE(ItemEnabled(edit, 1));
-    EXPECT_FALSE(ItemEnabled(edit, 3));
+    EXPECT_FALSE(MenuItemEnabled(edit, 0));
+    EXPECT_FALSE(MenuItemEnabled(edit, 1));
+    EXPECT_FALSE(MenuItemEnabled(edit, 3));
     // A disabled command does nothing even when chosen.
     SendMessageW(frmNormal.hWnd(), WM_COMMAND, GetMenuItemID(file, 2), 0);
 
     PutBitmapOnClipboard(30, 20, 0x336699);
     edit = OpenMenu(1);
-    EXPECT_TRUE(ItemEnabled(edit, 1));
+    EXPECT_TRUE(MenuItemEnabled(edit, 1));
     SendMessageW(frmNormal.hWnd(), WM_COMMAND, GetMenuItemID(edit, 1), 0);  // paste
     EXPECT_EQ(CurrentFileName, L"ClipboardPicture");
     EXPECT_EQ(frmNormal.picView.ScaleWidth(), 30);
-    EXPECT_TRUE(ItemEnabled(OpenMenu(0), 2));
-    EXPECT_TRUE(ItemEnabled(OpenMenu(1), 0));
-    EXPECT_TRUE(ItemEnabled(OpenMenu(1), 3));
+    EXPECT_TRUE(MenuItemEnabled(OpenMenu(0), 2));
+    EXPECT_TRUE(MenuItemEnabled(OpenMenu(1), 0));
+    EXPECT_TRUE(MenuItemEnabled(OpenMenu(1), 3));
     // Copy at 100 % asks nothing; the window is topmost again after it.
     EmptyTheClipboard();
     SendMessageW(frmNormal.hWnd(), WM_COMMAND, GetMenuItemID(OpenMenu(1), 0), 0);
@@ -427,14 +398,14 @@ TEST_F(FramedWindowTest, TheViewSizeListFollowsThePresets) {
     ASSERT_NE(sizes, nullptr);
     SendMessageW(frmNormal.hWnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(sizes), 3);
     // All presets off: the actual size and its separator only.
-    EXPECT_EQ(ItemTexts(sizes), (std::vector<std::wstring>{L"等倍(&D)\tCtrl+D", L"-", L"任意のサイズ(&I)...\tCtrl+Z"}));
+    EXPECT_EQ(MenuItemTexts(sizes), (std::vector<std::wstring>{L"等倍(&D)\tCtrl+D", L"-", L"任意のサイズ(&I)...\tCtrl+Z"}));
 
     Settings.ViewSizes[1] = {250, kTrue};
     Settings.ViewSizes[4] = {50, kTrue};
     view = OpenMenu(2);
     sizes = GetSubMenu(view, 3);
     SendMessageW(frmNormal.hWnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(sizes), 3);
-    EXPECT_EQ(ItemTexts(sizes), (std::vector<std::wstring>{L"等倍(&D)\tCtrl+D", L"-", L"250%", L"50%", L"-",
+    EXPECT_EQ(MenuItemTexts(sizes), (std::vector<std::wstring>{L"等倍(&D)\tCtrl+D", L"-", L"250%", L"50%", L"-",
                                                           L"任意のサイズ(&I)...\tCtrl+Z"}));
 
     // Choosing a preset shows the picture at its size; Ctrl+D goes back.
@@ -458,7 +429,7 @@ TEST_F(FramedWindowTest, AHiddenEditMenuKeepsItsKeysAndIsRemembered) {
     SendMessageW(frmNormal.hWnd(), WM_COMMAND, GetMenuItemID(shown, 0), 0);  // hide Edit
     EXPECT_EQ(Settings.MenuVisibleEdit, kFalse);
     HMENU bar = GetMenu(frmNormal.hWnd());
-    EXPECT_EQ(ItemTexts(bar), (std::vector<std::wstring>{L"ファイル(&F)", L"表示(&V)", L"ヘルプ(&H)"}));
+    EXPECT_EQ(MenuItemTexts(bar), (std::vector<std::wstring>{L"ファイル(&F)", L"表示(&V)", L"ヘルプ(&H)"}));
 
     // Ctrl+V still pastes.
     PutBitmapOnClipboard(12, 8, 0x102030);

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
+
+#include <cstring>
 #include <fstream>
 
 #include "app/mdlTamsel.h"
@@ -212,6 +215,35 @@ void ResetProgramState() {
     tamsel::Settings = tamsel::SettingsRecord{};
     tamsel::SharedValues = tamsel::RunValues{};
     FailOnUnexpectedMessageBoxes();
+}
+
+HGLOBAL DropFileList(const std::vector<std::wstring>& names) {
+    std::wstring packed;
+    for (auto& n : names) packed += n + L'\0';
+    packed += L'\0';
+    HGLOBAL g = GlobalAlloc(GHND, sizeof(DROPFILES) + packed.size() * sizeof(wchar_t));
+    auto* d = static_cast<DROPFILES*>(GlobalLock(g));
+    d->pFiles = sizeof(DROPFILES);
+    d->fWide = TRUE;
+    std::memcpy(reinterpret_cast<uint8_t*>(d) + sizeof(DROPFILES), packed.data(), packed.size() * sizeof(wchar_t));
+    GlobalUnlock(g);
+    return g;
+}
+
+std::vector<std::wstring> MenuItemTexts(HMENU menu) {
+    std::vector<std::wstring> texts;
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        wchar_t text[128] = {};
+        GetMenuStringW(menu, i, text, 128, MF_BYPOSITION);
+        // A drop-down's state holds its item count in the high byte, not flags.
+        const bool separator = !GetSubMenu(menu, i) && (GetMenuState(menu, i, MF_BYPOSITION) & MF_SEPARATOR);
+        texts.push_back(separator ? L"-" : text);
+    }
+    return texts;
+}
+
+bool MenuItemEnabled(HMENU menu, int position) {
+    return !(GetMenuState(menu, position, MF_BYPOSITION) & (MF_GRAYED | MF_DISABLED));
 }
 
 }  // namespace testing_support

@@ -82,4 +82,10 @@ void SetPluginFolder(const std::wstring& path);
 // Back to the state of a fresh process: options, shared values, forms unloaded.
 void ResetProgramState();
 
+// A file list as the shell hands it over in a drop (clipboard format 15).
+HGLOBAL DropFileList(const std::vector<std::wstring>& names);
+// The texts of a menu's items as shown, separators as "-".
+std::vector<std::wstring> MenuItemTexts(HMENU menu);
+bool MenuItemEnabled(HMENU menu, int position);
+
 }  // namespace testing_support

@@ -1,0 +1,25 @@
+#include "windows/viewer_menus.h"
+
+#include <windows.h>
+
+#include "app/mdlTamsel.h"
+
+namespace tamsel {
+
+void RefreshPresetItems(forms::Menu (&items)[7], forms::Menu& separator) {
+    bool any = false;
+    for (int i = 0; i < 7; ++i) {
+        const ViewSizeEntry& entry = Settings.ViewSizes[i];
+        items[i].SetCaption(std::to_wstring(entry.Percent) + L"%");
+        items[i].SetVisible(entry.Enabled != kFalse);
+        any = any || entry.Enabled != kFalse;
+    }
+    separator.SetVisible(any);
+}
+
+bool ClipboardOffersPicture() {
+    return IsClipboardFormatAvailable(CF_BITMAP) || IsClipboardFormatAvailable(CF_METAFILEPICT) ||
+           IsClipboardFormatAvailable(CF_DIB);
+}
+
+}  // namespace tamsel

@@ -1,0 +1,14 @@
+#pragma once
+// What both viewer windows' menus show the same way.
+#include "forms/menu.h"
+
+namespace tamsel {
+
+// The seven preset items from ViewSizes: "N%" and shown when enabled; the
+// separator after them only when one is shown.
+void RefreshPresetItems(forms::Menu (&items)[7], forms::Menu& separator);
+
+// Paste is offered for a bitmap, a metafile or a device-independent bitmap on the clipboard.
+bool ClipboardOffersPicture();
+
+}  // namespace tamsel
