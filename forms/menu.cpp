@@ -29,6 +29,17 @@ void Menu::Clear() {
     items_.clear();
 }
 
+void Menu::InsertAfter(Menu& anchor, Menu& item) {
+    if (item.parent_ == this) return;
+    auto at = std::find(items_.begin(), items_.end(), &anchor);
+    item.parent_ = this;
+    items_.insert(at == items_.end() ? at : at + 1, &item);
+    // A new item needs its command number: the whole bar is built again.
+    Menu* top = this;
+    while (top->parent_) top = top->parent_;
+    if (top->bar_) top->bar_->Rebuild();
+}
+
 void Menu::SetCaption(const std::wstring& text) {
     caption_ = text;
     Changed();

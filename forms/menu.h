@@ -25,6 +25,8 @@ public:
     void Init(const std::wstring& caption, int ctrlKey = 0);
     void Add(Menu& item);  // once; a second add of the same item does nothing
     void Clear();          // the items leave the menu
+    // An item created at run time, placed after one the menu holds.
+    void InsertAfter(Menu& anchor, Menu& item);
 
     const std::wstring& Caption() const { return caption_; }
     void SetCaption(const std::wstring& text);

@@ -103,13 +103,8 @@ void FrmNormal::Form_Load() {
     for (int i = 1; i < 7; ++i) {
         menu_SizeView[i].Init(menu_SizeView[0].Caption());
         menu_SizeView[i].OnClick = [this, i] { menu_SizeView_Click(static_cast<int16_t>(i)); };
+        menu_ViewSize.InsertAfter(menu_SizeView[i - 1], menu_SizeView[i]);
     }
-    menu_ViewSize.Clear();
-    for (forms::Menu* m : {&menu_DefaultSize, &menu_Bar6}) menu_ViewSize.Add(*m);
-    for (auto& m : menu_SizeView) menu_ViewSize.Add(m);
-    menu_ViewSize.Add(menu_Bar5);
-    menu_ViewSize.Add(menu_InputSize);
-    Menus().Rebuild();
     menu_Edit.SetVisible(Settings.MenuVisibleEdit != kFalse);
     menu_Help.SetVisible(Settings.MenuVisibleHelp != kFalse);
     menu_MenuVisible_Click();

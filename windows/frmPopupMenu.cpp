@@ -64,21 +64,16 @@ void FrmPopupMenu::InitializeComponent() {
     menu_LayeredWindow.OnClick = [this] { menu_LayeredWindow_Click(); };
     menu_Mini.OnClick = [this] { menu_Mini_Click(); };
     menu_Quit.OnClick = [this] { menu_Quit_Click(); };
+    AddMenu(Pmenu);
 }
 
 void FrmPopupMenu::Form_Load() {
     // The six items after the designed one, as copies of it.
-    menu_ViewSize.Clear();
-    for (forms::Menu* m : {&menu_DefaultSize, &menu_bar7}) menu_ViewSize.Add(*m);
-    for (int i = 0; i < 7; ++i) {
-        if (i > 0) {
-            menu_SizeView[i].Init(menu_SizeView[0].Caption());
-            menu_SizeView[i].OnClick = [this, i] { menu_SizeView_Click(i); };
-        }
-        menu_ViewSize.Add(menu_SizeView[i]);
+    for (int i = 1; i < 7; ++i) {
+        menu_SizeView[i].Init(menu_SizeView[0].Caption());
+        menu_SizeView[i].OnClick = [this, i] { menu_SizeView_Click(i); };
+        menu_ViewSize.InsertAfter(menu_SizeView[i - 1], menu_SizeView[i]);
     }
-    for (forms::Menu* m : {&menu_Bar8, &menu_InputSize}) menu_ViewSize.Add(*m);
-    AddMenu(Pmenu);
 }
 
 void FrmPopupMenu::ShowPopup(int x, int y) {
