@@ -51,7 +51,7 @@ void FrmDialogTile::cmdOK_Click() {
         return;
     }
     picMake.Move(0, 0, forms::PixelsToTwipsX(*h * w), forms::PixelsToTwipsY(*v * ht));
-    if (picMake.ScaleWidth() != *h * w || picMake.ScaleHeight() != *v * ht || !picMake.hDC()) {
+    if (!picMake.SurfaceFits()) {
         forms::Beep();  // no surface that large could be made
         return;
     }

@@ -93,6 +93,9 @@ public:
     // A bitmap snapshot of the persistent surface.
     Picture Image() const;
     HDC hDC() const { return surfaceDC_; }
+    // Whether the persistent surface has the box's size (it keeps its old one
+    // when memory for a new size is refused).
+    bool SurfaceFits() const { return surface_ && surfaceW_ == ScaleWidth() && surfaceH_ == ScaleHeight(); }
     void Cls();
     void Refresh();
     // Inner size in pixels.

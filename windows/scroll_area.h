@@ -42,7 +42,7 @@ struct DragStop {
 };
 DragStop ClampDrag(const BarRange& bar, double wanted);
 
-// The grip's drag: its new left and top, kept right of the smallest width.
+// The grip is never dragged left of this (twips), which keeps the window from becoming too narrow.
 constexpr int32_t kGripMinimumLeft = 1245;
 
 }  // namespace tamsel
