@@ -90,7 +90,61 @@ struct HqScaler::Plan {
     // The quotient table of every output, per block height (rows of dstW).
     std::vector<int32_t> nyValues;
     std::vector<const uint8_t*> colTable;
+
+    // Blocks at most kFusedWidest wide, summed and divided in one vector pass
+    // (outputs [0, 4 * fusedGroups)); the outputs near the right edge, whose
+    // reads would leave the row, are summed one by one.
+    bool fused = false;
+    int32_t fusedGroups = 0;
+    std::vector<int32_t> fusedOffsets;
+    std::vector<uint8_t> pairShape;
+    std::vector<int32_t> fusedNy;
+    std::vector<FusedShapes> fusedShapes;  // per block height in fusedNy
 };
+
+namespace {
+
+// Sets up the one-pass vector reduction when every block away from the right
+// edge is narrow enough for it.
+bool PlanFused(HqScaler::Plan& P, int32_t srcW, const std::set<int32_t>& heights) {
+    const int32_t dstW = static_cast<int32_t>(P.colStart.size());
+    auto inside = [&](int32_t x) { return P.colStart[x] * 3 + 16 <= srcW * 3; };
+    int32_t x = 0;
+    for (; x < dstW && inside(x); ++x)
+        if (P.colCount[x] > kFusedWidest) return false;
+    const int32_t groups = x / 4;
+    if (groups == 0) return false;
+    P.fused = true;
+    P.fusedGroups = groups;
+    P.fusedOffsets.resize(static_cast<size_t>(groups) * 4);
+    P.pairShape.resize(static_cast<size_t>(groups) * 2);
+    for (int32_t i = 0; i < groups * 4; ++i) P.fusedOffsets[i] = P.colStart[i] * 3;
+    for (int32_t i = 0; i < groups * 2; ++i)
+        P.pairShape[i] = static_cast<uint8_t>((P.colCount[2 * i] - 1) + (P.colCount[2 * i + 1] - 1) * kFusedWidest);
+    P.fusedNy.assign(heights.begin(), heights.end());
+    P.fusedShapes.resize(P.fusedNy.size());
+    for (size_t h = 0; h < P.fusedNy.size(); ++h) {
+        FusedShapes& f = P.fusedShapes[h];
+        for (int shape = 0; shape < kFusedShapes; ++shape) {
+            for (int half = 0; half < 2; ++half) {
+                const int32_t nx = (half == 0 ? shape % kFusedWidest : shape / kFusedWidest) + 1;
+                // Channel k of pixel i at slot 4k + i, so that neighbouring slots add up.
+                uint8_t* mask = f.masks[shape] + 16 * half;
+                std::fill(mask, mask + 16, uint8_t{0x80});
+                for (int k = 0; k < 3; ++k)
+                    for (int i = 0; i < nx; ++i) mask[4 * k + i] = static_cast<uint8_t>(3 * i + k);
+                const int32_t d = nx * P.fusedNy[h];
+                for (int lane = 0; lane < 4; ++lane) {
+                    f.rcp[shape][4 * half + lane] = 1.0f / static_cast<float>(d);
+                    f.div[shape][4 * half + lane] = d;
+                }
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace
 
 HqScaler::HqScaler(const uint8_t* src, int32_t srcW, int32_t srcH, uint8_t* dst, int32_t dstW, int32_t dstH,
                    int32_t percent)
@@ -167,6 +221,8 @@ HqScaler::HqScaler(const uint8_t* src, int32_t srcW, int32_t srcH, uint8_t* dst,
     for (int32_t x = 0; x < dstW; ++x) P.span = std::max(P.span, P.colEnd[x] + 1);
     const int32_t n = P.span * 3;
     const int32_t tallest = *std::max_element(P.rowCount.begin(), P.rowCount.end());
+    const std::set<int32_t> heights(P.rowCount.begin(), P.rowCount.end());
+    if (P.avx2 && tallest <= kFusedTallest && PlanFused(P, srcW, heights)) return;
     int32_t widest = 1;
     std::map<int32_t, int32_t> columnsOfWidth;
     for (int32_t x = 0; x < dstW; ++x) {
@@ -178,7 +234,6 @@ HqScaler::HqScaler(const uint8_t* src, int32_t srcW, int32_t srcH, uint8_t* dst,
     }
     // Each block shape's quotients once, when that is cheaper than dividing every output.
     const uint64_t outputs = static_cast<uint64_t>(dstW) * dstH * 3;
-    const std::set<int32_t> heights(P.rowCount.begin(), P.rowCount.end());
     bool allTables = P.nxValues.size() < 256;
     for (int32_t nx : P.nxValues) {
         for (int32_t ny : heights) {
@@ -229,6 +284,7 @@ HqScaler::HqScaler(const uint8_t* src, int32_t srcW, int32_t srcH, uint8_t* dst,
 }
 
 HqScaler::~HqScaler() = default;
+
 
 void HqScaler::Rows(int32_t y0, int32_t y1) {
     Plan& P = *plan_;
@@ -288,6 +344,20 @@ void HqScaler::AverageRow(Plan& P, int32_t y, uint8_t* __restrict out) {
     int32_t count = 0;
     for (int32_t j = P.rowStart[y]; j <= P.rowEnd[y] && count < 258; ++j) rows[count++] = src_ + j * srcStride;
     const auto sumRows = P.avx2 ? SumRowsAvx2 : SumRowsBaseline;
+
+    if (P.fused) {
+        const size_t h = std::find(P.fusedNy.begin(), P.fusedNy.end(), ny) - P.fusedNy.begin();
+        AverageFusedAvx2(rows, count, P.fusedOffsets.data(), P.pairShape.data(), P.fusedShapes[h], out,
+                         P.fusedGroups);
+        for (int32_t x = P.fusedGroups * 4; x < dstW_; ++x) {
+            uint32_t s[3] = {0, 0, 0};
+            for (int32_t r = 0; r < count; ++r)
+                for (int32_t i = colStart[x]; i <= colEnd[x]; ++i)
+                    for (int k = 0; k < 3; ++k) s[k] += rows[r][i * 3 + k];
+            for (int k = 0; k < 3; ++k) out[x * 3 + k] = DivideBlock(s[k], P.colCount[x], ny);
+        }
+        return;
+    }
 
     if (!P.packed) {
         // Wide blocks: 32-bit sums, divided or looked up per output.

@@ -49,6 +49,24 @@ void SumRowsAvx2(const uint8_t* const* rows, int32_t count, uint16_t* acc, int32
 void WindowSumsBaseline(const uint16_t* acc, int32_t m, uint16_t* out, int32_t n);
 void WindowSumsAvx2(const uint16_t* acc, int32_t m, uint16_t* out, int32_t n);
 
+// Block averages of output rows whose blocks are 1 to 4 pixels wide, in one
+// pass over the source rows, four outputs at a time. A pair of outputs
+// (2i, 2i + 1) has a shape: both widths, kFusedShapes of them. For each
+// shape, masks lay one block's bytes out channel by channel (16 bytes per
+// output), and rcp/div hold, per 32-bit lane, 1 / (nx * ny) and nx * ny.
+constexpr int kFusedWidest = 4;
+constexpr int kFusedShapes = kFusedWidest * kFusedWidest;
+constexpr int kFusedTallest = 64;  // keeps a channel's half-block sum within signed 16 bits
+struct FusedShapes {
+    uint8_t masks[kFusedShapes][32];
+    float rcp[kFusedShapes][8];
+    int32_t div[kFusedShapes][8];
+};
+// offsets: the byte offset of every output's block in a row; shapes: one per
+// pair; 16 bytes are read from every offset. Writes 12 * groups bytes.
+void AverageFusedAvx2(const uint8_t* const* rows, int32_t count, const int32_t* offsets, const uint8_t* shapeOfPair,
+                      const FusedShapes& shapes, uint8_t* out, int32_t groups);
+
 bool CpuHasAvx2();
 
 }  // namespace tamsel::hq

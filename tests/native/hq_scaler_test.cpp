@@ -111,6 +111,35 @@ TEST_P(BothKernels, WideRowsMatchTheLiteralDefinitionToo) {
     }
 }
 
+TEST_P(BothKernels, EveryBlockSumIsDividedExactly) {
+    // Blocks filled so that, over a row, each channel's sum takes every value
+    // from 0 to 255 times the block's size: the halves and the sums just below
+    // and above them all occur, for square and uneven blocks.
+    for (int p : {50, 40, 34, 33, 30, 26, 25}) {
+        const int block = (100 + p - 1) / p;
+        const int most = 255 * block * block;
+        const int dw = most + 1, sw = dw * 100 / p + 1, sh = block * 2;
+        const int dh = sh * p / 100;
+        Pixels src(static_cast<size_t>(sw) * sh * 3, 0);
+        for (int by = 0; by < dh; ++by) {
+            const int y0 = by * 100 / p, y1 = std::min((by + 1) * 100 / p, sh);
+            for (int bx = 0; bx < dw; ++bx) {
+                const int x0 = bx * 100 / p, x1 = std::min((bx + 1) * 100 / p, sw);
+                for (int k = 0; k < 3; ++k) {
+                    int left = (bx + k * 977 + by * 131) % (255 * (x1 - x0) * (y1 - y0) + 1);
+                    for (int y = y0; y < y1; ++y)
+                        for (int x = x0; x < x1; ++x) {
+                            const int v = std::min(left, 255);
+                            src[(static_cast<size_t>(y) * sw + x) * 3 + k] = static_cast<uint8_t>(v);
+                            left -= v;
+                        }
+                }
+            }
+        }
+        ASSERT_EQ(Scale(src, sw, sh, dw, dh, p), Literal(src, sw, sh, dw, dh, p)) << p;
+    }
+}
+
 TEST_P(BothKernels, RowsMayBeComputedInAnyPiecesWithTheSameResult) {
     std::mt19937 rng(7);
     Pixels src(37 * 23 * 3);
