@@ -59,7 +59,7 @@ int Hq() {
         const std::vector<uint8_t> src = MakePicture(c.w, c.h);
         const int dw = c.w * c.p / 100, dh = c.h * c.p / 100;
         std::vector<uint8_t> fast(static_cast<size_t>(dw) * dh * 3), literal(fast.size());
-        const double hq = MedianMs(7, [&] { HqScaler(src.data(), c.w, c.h, fast.data(), dw, dh, c.p).Run(); });
+        const double hq = MedianMs(21, [&] { HqScaler(src.data(), c.w, c.h, fast.data(), dw, dh, c.p).Run(); });
         const double lit = MedianMs(5, [&] { LiteralSmoothResize(src.data(), c.w, c.h, literal.data(), dw, dh, c.p); });
         if (fast != literal) {
             std::printf("case=%dx%d@%d MISMATCH\n", c.w, c.h, c.p);
