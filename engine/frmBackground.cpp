@@ -36,6 +36,8 @@ void FrmBackground::Form_Unload(int& cancel) {
     mlblProgress = nullptr;
     rastel::Delete(mhBufferDC);
     mhBufferDC = 0;
+    std::vector<uint8_t>().swap(mScaleSource);
+    std::vector<uint8_t>().swap(mScaleTarget);
 }
 
 bool FrmBackground::PictureLoadRun(const std::wstring& strFileName, bool blnErrMsgbox) {

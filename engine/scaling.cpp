@@ -27,9 +27,13 @@ FrmBackground::Sizes FrmBackground::SizeTarget(int16_t p) {
     const float pf = p;
     const int32_t w = RoundToInt32(pf * static_cast<float>(picLoad.Width())).value_or(0) / 100;
     const int32_t h = RoundToInt32(pf * static_cast<float>(picLoad.Height())).value_or(0) / 100;
-    picBlt.Move(0, 0, std::max(w, 0), std::max(h, 0));
-    if (picBlt.Width() > forms::Screen::Width()) picBlt.Move(0, 0, forms::Screen::Width(), picBlt.Height());
-    if (picBlt.Height() > forms::Screen::Height()) picBlt.Move(0, 0, picBlt.Width(), forms::Screen::Height());
+    // Capped at the screen before the box takes the size: a surface of the
+    // uncapped size (80 MB for a 12-megapixel picture at 150 %) would be made
+    // and cleared for nothing. The cap compares the whole-pixel size the box would hold.
+    int32_t tw = std::max(w, 0), th = std::max(h, 0);
+    if (forms::PixelsToTwipsX(forms::TwipsToPixelsX(tw)) > forms::Screen::Width()) tw = forms::Screen::Width();
+    if (forms::PixelsToTwipsY(forms::TwipsToPixelsY(th)) > forms::Screen::Height()) th = forms::Screen::Height();
+    picBlt.Move(0, 0, tw, th);
     return {picLoad.ScaleWidth(), picLoad.ScaleHeight(), picBlt.ScaleWidth(), picBlt.ScaleHeight()};
 }
 
@@ -53,11 +57,15 @@ void FrmBackground::SmoothResizePicture(int16_t p, forms::Label* label) {
         StretchPicture(p);
         return;
     }
-    std::vector<uint8_t> source, target;
+    std::vector<uint8_t>& source = mScaleSource;
+    std::vector<uint8_t>& target = mScaleTarget;
     try {
-        source.assign(static_cast<size_t>(s.srcW) * s.srcH * 3, 0);
-        target.assign(static_cast<size_t>(s.dstW) * s.dstH * 3, 0);
+        // Every byte of both is written before it is read.
+        source.resize(static_cast<size_t>(s.srcW) * s.srcH * 3);
+        target.resize(static_cast<size_t>(s.dstW) * s.dstH * 3);
     } catch (const std::bad_alloc&) {
+        std::vector<uint8_t>().swap(source);
+        std::vector<uint8_t>().swap(target);
         StretchPicture(p);
         return;
     }

@@ -160,6 +160,9 @@ TEST_F(ScalingTest, OnANarrowScreenTheFastResultIsCompressedAndTheHighQualityOne
     forms::Picture pic = ColumnPicture(2000, 12);
     ASSERT_TRUE(frmBackground.picLoad.SetPicture(pic));
     CurrentViewSize = 150;
+    // The target never takes the uncapped size, not even for a moment.
+    int widest = 0;
+    frmBackground.picBlt.OnResize = [&] { widest = std::max(widest, frmBackground.picBlt.ScaleWidth()); };
     frmBackground.FirstResizePicture();
     ASSERT_EQ(frmBackground.picBlt.ScaleWidth(), 1280);
     ASSERT_EQ(frmBackground.picBlt.ScaleHeight(), 18);
@@ -171,6 +174,15 @@ TEST_F(ScalingTest, OnANarrowScreenTheFastResultIsCompressedAndTheHighQualityOne
     EXPECT_EQ(GetGValue(lastHq), 853 / 256);  // between source columns 852 and 853
     EXPECT_EQ(GetBValue(lastHq), 853 % 256);  // 852 + 2/3, rounded
     EXPECT_EQ(Shown(), ExpectedHq(1280, 18, 150));
+    frmBackground.picBlt.OnResize = nullptr;
+    EXPECT_EQ(widest, 1280);
+
+    // A smaller picture after it: the arrays kept from the larger run hold nothing of it.
+    ASSERT_TRUE(frmBackground.picLoad.SetPicture(ColumnPicture(300, 7)));
+    frmBackground.FirstResizePicture();
+    frmBackground.ResizePicture(nullptr);
+    ASSERT_EQ(frmBackground.picBlt.ScaleWidth(), 450);
+    EXPECT_EQ(Shown(), ExpectedHq(450, 10, 150));
 }
 
 TEST_F(ScalingTest, WithoutABufferOrATargetPixelTheFastResultStays) {
