@@ -110,6 +110,19 @@ target_include_directories(Tamsel2 PRIVATE ${CMAKE_SOURCE_DIR}/resources)
 add_custom_command(TARGET Tamsel2 POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${CMAKE_SOURCE_DIR}/resources/ts2image.JPG $<TARGET_FILE_DIR:Tamsel2>/ts2image.JPG)
 
+# The help file, compiled from help/ and installed next to the program.
+find_program(CHMCMD chmcmd REQUIRED)
+file(GLOB HELP_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/help/*)
+set(HELP_OUT ${CMAKE_BINARY_DIR}/help)
+add_custom_command(
+  OUTPUT ${HELP_OUT}/Tamsel2.chm
+  COMMAND sh ${CMAKE_SOURCE_DIR}/help/make_help.sh ${CMAKE_SOURCE_DIR}/help ${HELP_OUT} ${CHMCMD}
+  DEPENDS ${HELP_SOURCES})
+add_custom_target(help_file ALL DEPENDS ${HELP_OUT}/Tamsel2.chm)
+add_custom_command(TARGET help_file POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${HELP_OUT}/Tamsel2.chm $<TARGET_FILE_DIR:Tamsel2>/Tamsel2.chm)
+add_dependencies(help_file Tamsel2)
+
 # Speed of the high-quality scaler against its literal definition.
 add_executable(tamsel2-bench bench/bench_main.cpp)
 target_link_libraries(tamsel2-bench PRIVATE tamsel_app tamsel_literal)

@@ -2,6 +2,8 @@
 // and fitting its frame.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -445,4 +447,43 @@ TEST_F(FramedWindowTest, AHiddenEditMenuKeepsItsKeysAndIsRemembered) {
     EXPECT_EQ(GetMenuItemCount(bar), 3);
     EXPECT_FALSE(frmNormal.menu_VisibleEdit.Checked());
     EXPECT_TRUE(frmNormal.menu_VisibleHelp.Checked());
+}
+
+namespace {
+BOOL CALLBACK FindTree(HWND child, LPARAM found) {
+    wchar_t cls[64] = {};
+    GetClassNameW(child, cls, 64);
+    if (std::wcscmp(cls, L"SysTreeView32") != 0) return TRUE;
+    *reinterpret_cast<HWND*>(found) = child;
+    return FALSE;
+}
+}  // namespace
+
+TEST_F(FramedWindowTest, HelpOpensTheProgramsHelpFileAtItsContents) {
+    HMENU help = OpenMenu(3);
+    SendMessageW(frmNormal.hWnd(), WM_COMMAND, GetMenuItemID(help, 0), 0);
+    HWND viewer = nullptr;
+    for (int i = 0; i < 100 && !viewer; ++i) {
+        forms::DoEvents();
+        viewer = FindWindowW(L"HH Parent", nullptr);
+        if (!viewer) Sleep(20);
+    }
+    ASSERT_NE(viewer, nullptr) << "no help window";
+    wchar_t text[128] = {};
+    GetWindowTextW(viewer, text, 128);
+    EXPECT_STREQ(text, L"Tamsel2 のヘルプ");  // the compiled title, read in the Japanese code page
+
+    // The contents, every topic of the file, with the first one first.
+    HWND tree = nullptr;
+    EnumChildWindows(viewer, &FindTree, reinterpret_cast<LPARAM>(&tree));
+    ASSERT_NE(tree, nullptr);
+    EXPECT_EQ(SendMessageW(tree, TVM_GETCOUNT, 0, 0), 7);
+    TVITEMW item{};
+    item.mask = TVIF_TEXT;
+    item.hItem = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+    item.pszText = text;
+    item.cchTextMax = 128;
+    SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    EXPECT_STREQ(text, L"Tamsel2 について");
+    SendMessageW(viewer, WM_CLOSE, 0, 0);
 }
