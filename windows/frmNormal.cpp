@@ -50,6 +50,7 @@ void FrmNormal::InitializeComponent() {
     picContainer.Create(*this, 0, 0, ScaleWidth(), ScaleHeight());
 
     picView.Container = &picContainer;
+    picView.BackColor = face;  // an empty area should not look like a white picture
     picView.AutoSize = true;
     picView.OnFilesDropped = [this](const std::vector<std::wstring>& names) { picView_OLEDragDrop(names); };
     picView.OnMouseDown = [this](int button, int, int, int) { picView_MouseDown(button); };
