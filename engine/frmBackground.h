@@ -53,7 +53,7 @@ private:
     forms::Label* mlblProgress = nullptr;
     // The scaler's arrays, kept from one run to the next: zooming the same
     // picture again then costs no fresh pages (a tenth of a second for 12
-    // megapixels). Released with the form.
+    // megapixels). Released with the form, and when a much smaller picture follows.
     std::vector<uint8_t> mScaleSource, mScaleTarget;
 };
 

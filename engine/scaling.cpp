@@ -60,9 +60,14 @@ void FrmBackground::SmoothResizePicture(int16_t p, forms::Label* label) {
     std::vector<uint8_t>& source = mScaleSource;
     std::vector<uint8_t>& target = mScaleTarget;
     try {
-        // Every byte of both is written before it is read.
-        source.resize(static_cast<size_t>(s.srcW) * s.srcH * 3);
-        target.resize(static_cast<size_t>(s.dstW) * s.dstH * 3);
+        // Every byte of both is written before it is read. An array more than
+        // twice the size needed (a much larger picture before) is given back.
+        auto fit = [](std::vector<uint8_t>& v, size_t n) {
+            if (v.capacity() / 2 > n) std::vector<uint8_t>().swap(v);
+            v.resize(n);
+        };
+        fit(source, static_cast<size_t>(s.srcW) * s.srcH * 3);
+        fit(target, static_cast<size_t>(s.dstW) * s.dstH * 3);
     } catch (const std::bad_alloc&) {
         std::vector<uint8_t>().swap(source);
         std::vector<uint8_t>().swap(target);
