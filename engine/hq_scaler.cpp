@@ -285,7 +285,6 @@ HqScaler::HqScaler(const uint8_t* src, int32_t srcW, int32_t srcH, uint8_t* dst,
 
 HqScaler::~HqScaler() = default;
 
-
 void HqScaler::Rows(int32_t y0, int32_t y1) {
     Plan& P = *plan_;
     y0 = std::max(y0, int32_t{0});

@@ -206,13 +206,12 @@ TAMSEL_AVX2 inline void AverageFusedLoop(const uint8_t* const* rowList, int32_t 
 TAMSEL_AVX2 void AverageFusedAvx2(const uint8_t* const* rows, int32_t count, const int32_t* offsets,
                                   const uint8_t* shapeOfPair, const FusedShapes& shapes, uint8_t* out,
                                   int32_t groups) {
-    // Blocks of the usual view sizes are one to five rows tall.
+    // Rows and columns share their block sizes, so blocks this narrow are one to four rows tall.
     switch (count) {
     case 1: return AverageFusedLoop<1>(rows, count, offsets, shapeOfPair, shapes, out, groups);
     case 2: return AverageFusedLoop<2>(rows, count, offsets, shapeOfPair, shapes, out, groups);
     case 3: return AverageFusedLoop<3>(rows, count, offsets, shapeOfPair, shapes, out, groups);
     case 4: return AverageFusedLoop<4>(rows, count, offsets, shapeOfPair, shapes, out, groups);
-    case 5: return AverageFusedLoop<5>(rows, count, offsets, shapeOfPair, shapes, out, groups);
     default: return AverageFusedLoop<0>(rows, count, offsets, shapeOfPair, shapes, out, groups);
     }
 }
