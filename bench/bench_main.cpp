@@ -1,7 +1,11 @@
 // tamsel2-bench hq                          the scaler against its literal definition
 // tamsel2-bench scale IN.bmp PERCENT OUT.bmp  the high-quality result of a 24-bit BMP
+// tamsel2-bench startup PICTURE.jpg           first painted window, the viewer beside tamsel2-bare
+// tamsel2-bench trial                         the cost of asking 19 plug-ins that refuse a file
+// tamsel2-bench peak PICTURE.jpg              peak working set, the viewer beside tamsel2-bare
 #include <windows.h>
 #include <ole2.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <chrono>
@@ -14,10 +18,14 @@
 
 #include "app/mdlTamsel.h"
 #include "bench/literal_scaler.h"
+#include "bench/whole_program.h"
 #include "engine/bmp_file.h"
 #include "engine/frmBackground.h"
 #include "engine/hq_scaler.h"
+#include "engine/susie_plugin.h"
+#include "forms/form.h"
 #include "forms/screen.h"
+#include "windows/frmNormal.h"
 
 using namespace tamsel;
 
@@ -80,8 +88,17 @@ int Hq() {
     for (int y = 0; y < h; ++y) std::memcpy(static_cast<uint8_t*>(bits) + y * stride, &pixels[y * w * 3], w * 3);
     if (!frmBackground.picLoad.SetPicture(forms::Picture::FromBitmap(bmp))) return 1;
     CurrentViewSize = 150;
+    // Without a screen the target is capped to nothing and the run measures no pixel work.
+    const int screenW = forms::Screen::Width() / forms::Screen::TwipsPerPixelX();
+    const int screenH = forms::Screen::Height() / forms::Screen::TwipsPerPixelY();
     const double total = MedianMs(5, [] { frmBackground.ResizePicture(nullptr); });
     const int dw = frmBackground.picBlt.ScaleWidth(), dh = frmBackground.picBlt.ScaleHeight();
+    if (screenW <= 0 || screenH <= 0 || dw != std::min(w * 3 / 2, screenW) || dh != std::min(h * 3 / 2, screenH)) {
+        std::fprintf(stderr, "case=engine-4000x3000@150 not measured: the screen is %dx%d and the target %dx%d\n",
+                     screenW, screenH, dw, dh);
+        frmBackground.Unload();
+        return 3;
+    }
     std::vector<uint8_t> out(static_cast<size_t>(dw) * dh * 3);
     const double pixel = MedianMs(5, [&] { HqScaler(pixels.data(), w, h, out.data(), dw, dh, 150).Run(); });
     std::printf("case=engine-4000x3000@150 total_ms=%.2f pixel_ms=%.2f\n", total, pixel);
@@ -156,8 +173,17 @@ int wmain(int argc, wchar_t** argv) {
         rc = Hq();
     } else if (argc == 5 && std::wstring(argv[1]) == L"scale") {
         rc = Scale(argv[2], _wtoi(argv[3]), argv[4]);
+    } else if (argc == 3 && std::wstring(argv[1]) == L"startup") {
+        rc = bench::Startup(argv[2]);
+    } else if (argc == 2 && std::wstring(argv[1]) == L"trial") {
+        rc = bench::Trial();
+    } else if (argc == 3 && std::wstring(argv[1]) == L"peak") {
+        rc = bench::Peak(argv[2]);
+    } else if (argc == 3 && std::wstring(argv[1]) == L"peak-viewer") {
+        rc = bench::PeakViewer(argv[2]);
     } else {
-        std::fprintf(stderr, "usage: tamsel2-bench hq | tamsel2-bench scale IN.bmp PERCENT OUT.bmp\n");
+        std::fprintf(stderr,
+                     "usage: tamsel2-bench hq | scale IN.bmp PERCENT OUT.bmp | startup PICTURE | trial | peak PICTURE\n");
     }
     OleUninitialize();
     return rc;

@@ -9,6 +9,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # Static runtime: the deliverables run on a bare Windows.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# Wine's loader of the matching bitness runs the tests (the 32-bit one needs Debian's wine32:i386).
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL x86_64)
   set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)
+else()
+  set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine)
 endif()

@@ -1,4 +1,4 @@
-# win32: compiled here, run only on Windows (this machine executes no 32-bit code).
+# win32: runs here under 32-bit Wine where the machine executes 32-bit code.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(TOOLCHAIN_PREFIX i686-w64-mingw32)

@@ -123,11 +123,26 @@ add_custom_command(TARGET help_file POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${HELP_OUT}/Tamsel2.chm $<TARGET_FILE_DIR:Tamsel2>/Tamsel2.chm)
 add_dependencies(help_file Tamsel2)
 
-# Speed of the high-quality scaler against its literal definition.
-add_executable(tamsel2-bench bench/bench_main.cpp)
-target_link_libraries(tamsel2-bench PRIVATE tamsel_app tamsel_literal)
+# Benchmarks: the high-quality scaler against its literal definition, and the
+# whole program beside tamsel2-bare, the least program that shows a picture.
+add_executable(tamsel2-bare WIN32 bench/bare_viewer.cpp)
+target_link_libraries(tamsel2-bare PRIVATE ole32 oleaut32 uuid gdi32 user32)
+target_link_options(tamsel2-bare PRIVATE -municode $<$<CONFIG:Release>:-s>)
+add_executable(tamsel2-bench bench/bench_main.cpp bench/whole_program.cpp)
+target_link_libraries(tamsel2-bench PRIVATE tamsel_app tamsel_literal psapi)
 target_link_options(tamsel2-bench PRIVATE -municode)
-add_dependencies(tamsel2-bench Rastel)
+add_dependencies(tamsel2-bench Rastel Quillmount Tamsel2 tamsel2-bare)
+# Photograph-like pictures around one colour, which the start-up benchmark
+# recognises on the screen.
+find_program(MAGICK_CONVERT convert)
+if(MAGICK_CONVERT)
+  set(BENCH_DATA ${CMAKE_BINARY_DIR}/bin/benchdata)
+  add_custom_command(OUTPUT ${BENCH_DATA}/photo4000.jpg ${BENCH_DATA}/photo6000.jpg
+    COMMAND sh ${CMAKE_SOURCE_DIR}/bench/make_pictures.sh ${MAGICK_CONVERT} ${BENCH_DATA}
+    DEPENDS ${CMAKE_SOURCE_DIR}/bench/make_pictures.sh)
+  add_custom_target(bench_pictures DEPENDS ${BENCH_DATA}/photo4000.jpg ${BENCH_DATA}/photo6000.jpg)
+  add_dependencies(tamsel2-bench bench_pictures)
+endif()
 
 option(TAMSEL_TESTS "Build the tests" ON)
 if(TAMSEL_TESTS)

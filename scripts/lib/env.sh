@@ -1,11 +1,16 @@
 # Sourced by the scripts: one place for the build folder, the private Wine
-# prefix and the private X display, so that no script touches ~/.wine.
+# prefixes and the private X display, so that no script touches ~/.wine.
 TS_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 TS_BUILD="${TS_BUILD:-$TS_ROOT/build}"
 WINE=/usr/lib/wine/wine64
+WINE32=/usr/lib/wine/wine
 WINESERVER=/usr/lib/wine/wineserver64
 
-export WINEPREFIX="$TS_BUILD/wineprefix"
+# The user's prefix (scripts/run, scripts/screenshot) and the tests' own, so
+# that what the tests store never shows up at the user's start.
+TS_USER_PREFIX="$TS_BUILD/wineprefix"
+TS_TEST_PREFIX="$TS_BUILD/wineprefix-test"
+export WINEPREFIX="$TS_USER_PREFIX"
 export WINEARCH=win64
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -59,17 +64,47 @@ ts_wineserver() {
   exec {ts_keepalive_fd}>"$ts_keepalive"
 }
 
+# Whether 32-bit Windows programs run here; when not, TS_WIN32_WHY says why.
+ts_win32_runs() {
+  TS_WIN32_WHY=""
+  if [ ! -x "$WINE32" ]; then
+    TS_WIN32_WHY="32-bit Wine ($WINE32, Debian's wine32:i386) is not installed: this machine does not execute 32-bit code"
+  elif ! "$WINE32" --version >/dev/null 2>&1; then
+    TS_WIN32_WHY="the 32-bit Wine loader $WINE32 does not start on this machine"
+  fi
+  [ -z "$TS_WIN32_WHY" ]
+}
+
+# ts_prefix [user|test]: selects the prefix and makes it when it is missing,
+# older than its settings, or made before 32-bit Wine was installed.
 ts_prefix() {
+  if [ "${1:-user}" = test ]; then export WINEPREFIX="$TS_TEST_PREFIX"; else export WINEPREFIX="$TS_USER_PREFIX"; fi
   local stamp="$WINEPREFIX/.tamsel-prefix"
   local reg="$TS_ROOT/scripts/lib/prefix.reg"
-  if [ -f "$stamp" ] && [ "$stamp" -nt "$reg" ]; then return 0; fi
+  local wow64=1
+  if ts_win32_runs && [ ! -d "$WINEPREFIX/drive_c/windows/syswow64" ]; then wow64=0; fi
+  if [ -f "$stamp" ] && [ "$stamp" -nt "$reg" ] && [ $wow64 -eq 1 ]; then
+    # Until the tests had a prefix of their own they ran in the user's and left
+    # their settings there: removed once, so the next start is a first start.
+    if [ "$WINEPREFIX" = "$TS_USER_PREFIX" ] && ! grep -q own "$stamp"; then
+      "$WINE" reg delete 'HKCU\Software\VB and VBA Program Settings\Tamsel2' /f >/dev/null 2>&1 < /dev/null || true
+      "$WINESERVER" -w
+      echo own > "$stamp"
+    fi
+    return 0
+  fi
+  if [ $wow64 -eq 0 ] && [ -d "$WINEPREFIX" ]; then
+    echo "prefix $WINEPREFIX has no 32-bit side: made anew"
+    "$WINESERVER" -k >/dev/null 2>&1 || true
+    rm -rf "$WINEPREFIX"
+  fi
   mkdir -p "$WINEPREFIX"
   "$WINE" wineboot -i >/dev/null 2>&1 < /dev/null
   # regedit reads Unicode .reg files as UTF-16.
   { printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE "$reg"; } > "$TS_BUILD/prefix-utf16.reg"
   "$WINE" regedit /S "$(winepath_of "$TS_BUILD/prefix-utf16.reg")" >/dev/null 2>&1 < /dev/null
   "$WINESERVER" -w
-  touch "$stamp"
+  echo own > "$stamp"
 }
 
 winepath_of() { printf 'Z:%s' "$(printf '%s' "$1" | tr / '\\')"; }

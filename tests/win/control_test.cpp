@@ -19,8 +19,6 @@ namespace {
 
 std::wstring Dll() { return tamsel::ProgramFolder() + L"\\Quillmount.dll"; }
 
-
-
 // Late-bound calls by identifier.
 struct Call {
     HRESULT hr;
@@ -281,6 +279,33 @@ TEST_F(ControlTest, TheLibraryCanUnloadOnceEveryObjectIsReleased) {
     EXPECT_EQ(canUnload(), S_OK);
 }
 
+// The machine's classes as one bitness's programs see them.
+std::wstring MachineClassValue(const std::wstring& key, REGSAM view) {
+    wchar_t buf[1024] = {};
+    DWORD size = sizeof buf;
+    HKEY k = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, (L"Software\\Classes\\" + key).c_str(), 0, KEY_READ | view, &k) !=
+        ERROR_SUCCESS)
+        return L"<missing>";
+    const LSTATUS st = RegQueryValueExW(k, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(buf), &size);
+    RegCloseKey(k);
+    return st == ERROR_SUCCESS ? buf : L"<missing>";
+}
+
+// regsvr32 as a program of this build starts it registers the control in the
+// registry view of this build's bitness, where programs of the same bitness
+// look, and names this build's library, never in the other view.
+TEST_F(ControlTest, RegistrationLandsInTheViewOfItsOwnBitness) {
+    const std::wstring key = L"CLSID\\{6F1D2B0E-3A4C-4D5E-9B71-2C8E5A9D4F13}\\InprocServer32";
+#ifdef _WIN64
+    const REGSAM own = KEY_WOW64_64KEY, other = KEY_WOW64_32KEY;
+#else
+    const REGSAM own = KEY_WOW64_32KEY, other = KEY_WOW64_64KEY;
+#endif
+    EXPECT_EQ(MachineClassValue(key, own), Dll());
+    EXPECT_NE(MachineClassValue(key, other), Dll());
+}
+
 TEST_F(ControlTest, AScriptHostUsesTheControlLateBound) {
     WriteBytes(files / L"tall.ppm", TallPpm());
     WriteBytes(files / L"notes.txt", {'n', 'o'});
@@ -290,6 +315,14 @@ TEST_F(ControlTest, AScriptHostUsesTheControlLateBound) {
     // 1 x 120 pixels at 96 dpi in HIMETRIC: 26 x 3175; the last report was 120 of 120.
     EXPECT_NE(out.find("picture 26x3175 progress 120/120"), std::string::npos) << out;
     EXPECT_NE(out.find("error 80040001"), std::string::npos) << out;
+    // The script host of this build's bitness: the other one would reach the other build's control.
+    std::string host = out.substr(0, out.find('\n'));
+    for (char& ch : host) ch = static_cast<char>(tolower(static_cast<unsigned char>(ch)));
+#ifdef _WIN64
+    EXPECT_NE(host.find("\\system32\\cscript.exe"), std::string::npos) << out;
+#else
+    EXPECT_NE(host.find("\\syswow64\\cscript.exe"), std::string::npos) << out;
+#endif
 }
 
 namespace {

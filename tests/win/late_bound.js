@@ -1,5 +1,6 @@
 // A late-bound client of the control, run by the system's script host:
 //   cscript //nologo late_bound.js PICTURE UNREADABLE
+WScript.Echo("host " + WScript.FullName);
 var c = new ActiveXObject("Quillmount.SusiePlugin");
 c.Start();
 WScript.Echo("filter " + c.AllPicturesFilter);

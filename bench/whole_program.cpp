@@ -1,0 +1,355 @@
+// Whole-program benchmarks: start-up to the first painted window, the cost
+// of plug-ins that refuse a file, and the peak working set. The viewer is
+// always measured beside tamsel2-bare, the least program that shows the same
+// picture, in the same run and alternately, so the machine's mood cancels out.
+#include "bench/whole_program.h"
+
+#include <windows.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/mdlTamsel.h"
+#include "engine/frmBackground.h"
+#include "forms/form.h"
+#include "forms/picture.h"
+#include "windows/frmNormal.h"
+
+namespace tamsel::bench {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::time_point since) { return std::chrono::duration<double, std::milli>(Clock::now() - since).count(); }
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+const wchar_t kSettingsKey[] = L"Software\\VB and VBA Program Settings\\Tamsel2";
+
+// Every start a first start: nothing a previous run stored.
+void ClearSettings() { RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey); }
+
+void StoreOption(const std::wstring& key, const std::wstring& value) {
+    HKEY k = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, (std::wstring(kSettingsKey) + L"\\Options").c_str(), 0, nullptr, 0,
+                        KEY_SET_VALUE, nullptr, &k, nullptr) != ERROR_SUCCESS)
+        return;
+    RegSetValueExW(k, key.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(k);
+}
+
+// The bench pictures are made around this colour (with texture and noise),
+// which neither the desktop nor an empty window shows.
+constexpr int kPictureRgb[3] = {220, 40, 170};
+
+// The mean colour of a 16 x 16 block of the screen around a point.
+bool ShowsPicture(POINT centre) {
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), 16, -16, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, 16, 16, screen, centre.x - 8, centre.y - 8, SRCCOPY);
+    GdiFlush();
+    long sum[3] = {0, 0, 0};
+    const auto* px = static_cast<const uint8_t*>(bits);
+    for (int i = 0; i < 256; ++i) {
+        sum[0] += px[i * 4 + 2];
+        sum[1] += px[i * 4 + 1];
+        sum[2] += px[i * 4];
+    }
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    for (int c = 0; c < 3; ++c)
+        if (std::abs(sum[c] / 256 - kPictureRgb[c]) > 60) return false;
+    return true;
+}
+
+struct WindowSearch {
+    DWORD pid;
+    bool painted = false;
+};
+
+BOOL CALLBACK CheckWindow(HWND hwnd, LPARAM param) {
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != search->pid || !IsWindowVisible(hwnd)) return TRUE;
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    if (client.right < 32 || client.bottom < 32) return TRUE;
+    POINT centre{client.right / 2, client.bottom / 2};
+    ClientToScreen(hwnd, &centre);
+    if (ShowsPicture(centre)) {
+        search->painted = true;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+class Child {
+public:
+    explicit Child(const std::wstring& commandLine, bool pipeOutput = false) {
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+        HANDLE write = nullptr;
+        if (pipeOutput && CreatePipe(&read_, &write, &sa, 0)) {
+            SetHandleInformation(read_, HANDLE_FLAG_INHERIT, 0);
+            si.dwFlags = STARTF_USESTDHANDLES;
+            si.hStdOutput = write;
+            si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+        }
+        std::wstring cmd = commandLine;
+        started = Clock::now();
+        if (CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, pipeOutput, 0, nullptr, nullptr, &si, &pi_))
+            CloseHandle(pi_.hThread);
+        if (write) CloseHandle(write);
+    }
+    ~Child() {
+        if (pi_.hProcess) {
+            TerminateProcess(pi_.hProcess, 0);
+            WaitForSingleObject(pi_.hProcess, 10000);
+            CloseHandle(pi_.hProcess);
+        }
+        if (read_) CloseHandle(read_);
+    }
+    bool Running() const { return pi_.hProcess && WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT; }
+
+    // Milliseconds from creation until one of its windows shows the picture; < 0 when it never does.
+    double UntilPainted() {
+        const auto limit = started + std::chrono::seconds(60);
+        while (Running() && Clock::now() < limit) {
+            WindowSearch search{pi_.dwProcessId};
+            EnumWindows(CheckWindow, reinterpret_cast<LPARAM>(&search));
+            if (search.painted) return Ms(started);
+            Sleep(2);
+        }
+        return -1;
+    }
+
+    // Waits for a line of its output that starts with `word`.
+    bool Says(const std::string& word) {
+        std::string out;
+        char buf[256];
+        DWORD n = 0;
+        while (read_ && ReadFile(read_, buf, sizeof buf, &n, nullptr) && n) {
+            out.append(buf, n);
+            if (out.find(word) != std::string::npos) return true;
+        }
+        return false;
+    }
+
+    double PeakMb() const {
+        PROCESS_MEMORY_COUNTERS c{};
+        c.cb = sizeof c;
+        if (!GetProcessMemoryInfo(pi_.hProcess, &c, sizeof c)) return -1;
+        return static_cast<double>(c.PeakWorkingSetSize) / (1024.0 * 1024.0);
+    }
+
+    Clock::time_point started;
+
+private:
+    PROCESS_INFORMATION pi_{};
+    HANDLE read_ = nullptr;
+};
+
+std::wstring ProgramPath(const wchar_t* name) { return ProgramFolder() + L"\\" + name; }
+
+// The viewer takes its whole command line as one path, so none is quoted.
+bool Unquotable(const std::wstring& path) {
+    if (path.find(L' ') == std::wstring::npos) return true;
+    std::fwprintf(stderr, L"the picture's path must not hold blanks: %ls\n", path.c_str());
+    return false;
+}
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+}  // namespace
+
+int Startup(const std::wstring& picture) {
+    if (!Unquotable(picture) || !Exists(picture)) return 2;
+    const std::wstring viewer = ProgramPath(L"Tamsel2.exe") + L" " + picture;
+    const std::wstring bare = ProgramPath(L"tamsel2-bare.exe") + L" " + picture;
+    std::vector<double> v, b;
+    for (int i = 0; i < 8; ++i) {  // the first of each warms the caches and is not counted
+        ClearSettings();
+        double ms = Child(viewer).UntilPainted();
+        double bareMs = Child(bare).UntilPainted();
+        if (ms < 0 || bareMs < 0) {
+            std::fprintf(stderr, "startup not measured: %s showed no picture\n", ms < 0 ? "the viewer" : "tamsel2-bare");
+            return 3;
+        }
+        if (i > 0) v.push_back(ms), b.push_back(bareMs);
+    }
+    ClearSettings();
+    const double mv = Median(v), mb = Median(b);
+    std::printf("startup viewer_ms=%.0f bare_ms=%.0f ratio=%.2f\n", mv, mb, mv / mb);
+    return 0;
+}
+
+namespace {
+
+void SetPluginFolder(const std::wstring& folder) {
+    HKEY k = nullptr;
+    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Obrinth\\Susie\\Plug-in", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                    &k, nullptr);
+    if (!k) return;
+    RegSetValueExW(k, L"Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                   static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(k);
+}
+
+std::vector<std::wstring> Enumerated(const std::wstring& folder, const std::wstring& pattern) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((folder + L"\\" + pattern).c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do names.push_back(fd.cFileName);
+    while (FindNextFileW(h, &fd));
+    FindClose(h);
+    return names;
+}
+
+std::wstring MakeFolder(const std::wstring& name) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring folder = std::wstring(temp) + name;
+    CreateDirectoryW(folder.c_str(), nullptr);
+    for (const std::wstring& f : Enumerated(folder, L"*.*")) DeleteFileW((folder + L"\\" + f).c_str());
+    return folder;
+}
+
+// Milliseconds of one load through a freshly started control (the most
+// recently successful plug-in is tried first, so every load needs a new one).
+double MedianLoadMs(const std::wstring& file) {
+    std::vector<double> ms;
+    for (int i = 0; i < 12; ++i) {
+        SusiePluginHost host;
+        if (!host.Create()) return -1;
+        host.Start();
+        forms::Picture picture;
+        const auto t0 = Clock::now();
+        const HRESULT hr = host.LoadSusiePicture(file, picture);
+        const double t = Ms(t0);
+        if (hr != S_OK || picture.Empty()) return -1;
+        if (i > 0) ms.push_back(t);
+    }
+    return Median(ms);
+}
+
+}  // namespace
+
+int Trial() {
+#ifdef _WIN64
+    const std::wstring ext = L".sph";
+#else
+    const std::wstring ext = L".spi";
+#endif
+    const std::wstring plugins = ProgramFolder() + L"\\testplugins";
+    const std::wstring decoder = plugins + L"\\pnm" + ext;
+    const std::wstring refusers[] = {plugins + L"\\dibshape" + ext, plugins + L"\\tar" + ext};
+    if (!Exists(decoder) || !Exists(refusers[0]) || !Exists(refusers[1])) {
+        std::fprintf(stderr, "trial not measured: the test plug-ins are not built\n");
+        return 2;
+    }
+    // A small PPM: the decode itself is cheap, the asking is what is measured.
+    const std::wstring pictures = MakeFolder(L"tamsel2-bench-pictures");
+    const std::wstring file = pictures + L"\\small.ppm";
+    {
+        std::string ppm = "P6 64 48 255\n";
+        for (int i = 0; i < 64 * 48; ++i) ppm += {static_cast<char>(i), static_cast<char>(i >> 3), '\x40'};
+        HANDLE f = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD n = 0;
+        WriteFile(f, ppm.data(), static_cast<DWORD>(ppm.size()), &n, nullptr);
+        CloseHandle(f);
+    }
+    // Twenty plug-ins; the one the folder lists last becomes the decoder.
+    const std::wstring many = MakeFolder(L"tamsel2-bench-20");
+    for (int i = 0; i < 20; ++i) {
+        wchar_t name[32];
+        swprintf(name, 32, L"\\plugin%02d", i);
+        CopyFileW(refusers[i % 2].c_str(), (many + name + ext).c_str(), FALSE);
+    }
+    const std::vector<std::wstring> order = Enumerated(many, L"*" + ext);
+    CopyFileW(decoder.c_str(), (many + L"\\" + order.back()).c_str(), FALSE);
+    const std::wstring alone = MakeFolder(L"tamsel2-bench-1");
+    CopyFileW(decoder.c_str(), (alone + L"\\" + order.back()).c_str(), FALSE);
+
+    SetPluginFolder(many);
+    const double all = MedianLoadMs(file);
+    SetPluginFolder(alone);
+    const double one = MedianLoadMs(file);
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Obrinth");
+    if (all < 0 || one < 0) {
+        std::fprintf(stderr, "trial not measured: the control did not load the picture\n");
+        return 3;
+    }
+    std::printf("trial ms=%.2f last_of_20_ms=%.2f alone_ms=%.2f\n", all - one, all, one);
+    return 0;
+}
+
+int Peak(const std::wstring& picture) {
+    if (!Unquotable(picture) || !Exists(picture)) return 2;
+    std::vector<double> v, b;
+    for (int i = 0; i < 3; ++i) {
+        ClearSettings();
+        Child viewer(L"\"" + ProgramPath(L"tamsel2-bench.exe") + L"\" peak-viewer " + picture, true);
+        if (!viewer.Says("done")) {
+            std::fprintf(stderr, "peak not measured: the viewer run did not finish\n");
+            return 3;
+        }
+        v.push_back(viewer.PeakMb());
+        Child bare(ProgramPath(L"tamsel2-bare.exe") + L" " + picture);
+        if (bare.UntilPainted() < 0) {
+            std::fprintf(stderr, "peak not measured: tamsel2-bare showed no picture\n");
+            return 3;
+        }
+        Sleep(300);  // the paint is flushed
+        b.push_back(bare.PeakMb());
+    }
+    ClearSettings();
+    const double mv = Median(v), mb = Median(b);
+    if (mv <= 0 || mb <= 0) {
+        std::fprintf(stderr, "peak not measured: the working set cannot be read here\n");
+        return 3;
+    }
+    std::printf("peak viewer_mb=%.0f bare_mb=%.0f ratio=%.2f\n", mv, mb, mv / mb);
+    return 0;
+}
+
+int PeakViewer(const std::wstring& picture) {
+    // The viewer's own start with the picture, then the two view sizes through
+    // the framed window's preset menu items, as a user chooses them.
+    StoreOption(L"VSe_0", L"True");
+    StoreOption(L"VSs_0", L"25");
+    StoreOption(L"VSe_1", L"True");
+    StoreOption(L"VSs_1", L"150");
+    Main(picture);
+    forms::DoEvents();
+    if (CurrentFileName != picture) return 1;
+    frmNormal.menu_SizeView_Click(0);
+    forms::DoEvents();
+    frmNormal.menu_SizeView_Click(1);
+    forms::DoEvents();
+    if (CurrentViewSize != 150) return 1;
+    std::printf("done\n");
+    std::fflush(stdout);
+    Sleep(INFINITE);  // the parent reads the peak, then ends the process
+    return 0;
+}
+
+}  // namespace tamsel::bench
