@@ -12,7 +12,8 @@ add_library(tamsel_forms STATIC
   forms/picture.cpp
   forms/screen.cpp
 )
-target_link_libraries(tamsel_forms PUBLIC tamsel_core comdlg32 ole32 oleaut32 uuid gdi32 user32 shell32)
+# comdlg32, shell32 and version are loaded on first use (forms/system_library.h), not at start.
+target_link_libraries(tamsel_forms PUBLIC tamsel_core ole32 oleaut32 uuid gdi32 user32)
 target_compile_options(tamsel_forms PRIVATE ${TAMSEL_WARNINGS})
 
 # The pixel buffer library: five undecorated exports (stdcall on 32-bit).
@@ -95,7 +96,7 @@ add_library(tamsel_app STATIC
   dialogs/frmDialogViewSize.cpp
   dialogs/frmVersion.cpp
 )
-target_link_libraries(tamsel_app PUBLIC tamsel_forms advapi32 version)
+target_link_libraries(tamsel_app PUBLIC tamsel_forms advapi32)
 target_compile_options(tamsel_app PRIVATE ${TAMSEL_WARNINGS})
 
 add_executable(Tamsel2 WIN32 app/winmain.cpp resources/Tamsel2.rc)
@@ -129,7 +130,7 @@ add_executable(tamsel2-bare WIN32 bench/bare_viewer.cpp)
 target_link_libraries(tamsel2-bare PRIVATE ole32 oleaut32 uuid gdi32 user32)
 target_link_options(tamsel2-bare PRIVATE -municode $<$<CONFIG:Release>:-s>)
 add_executable(tamsel2-bench bench/bench_main.cpp bench/whole_program.cpp)
-target_link_libraries(tamsel2-bench PRIVATE tamsel_app tamsel_literal psapi)
+target_link_libraries(tamsel2-bench PRIVATE tamsel_app tamsel_literal)
 target_link_options(tamsel2-bench PRIVATE -municode)
 add_dependencies(tamsel2-bench Rastel Quillmount Tamsel2 tamsel2-bare)
 # Photograph-like pictures around one colour, which the start-up benchmark

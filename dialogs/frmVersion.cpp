@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "dialogs/dialog_rules.h"
+#include "forms/system_library.h"
 #include "resources/resource.h"
 
 namespace tamsel {
@@ -17,14 +18,19 @@ void ProgramVersion(int& major, int& minor, int& revision) {
     major = minor = revision = 0;
     wchar_t path[MAX_PATH];
     if (!GetModuleFileNameW(nullptr, path, MAX_PATH)) return;
+    static const auto infoSize =
+        forms::SystemProc<decltype(&GetFileVersionInfoSizeW)>(L"version.dll", "GetFileVersionInfoSizeW");
+    static const auto infoOf = forms::SystemProc<decltype(&GetFileVersionInfoW)>(L"version.dll", "GetFileVersionInfoW");
+    static const auto query = forms::SystemProc<decltype(&VerQueryValueW)>(L"version.dll", "VerQueryValueW");
+    if (!infoSize || !infoOf || !query) return;
     DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeW(path, &ignored);
+    const DWORD size = infoSize(path, &ignored);
     if (!size) return;
     std::vector<BYTE> block(size);
     VS_FIXEDFILEINFO* info = nullptr;
     UINT length = 0;
-    if (!GetFileVersionInfoW(path, 0, size, block.data()) ||
-        !VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info), &length) || !info)
+    if (!infoOf(path, 0, size, block.data()) || !query(block.data(), L"\\", reinterpret_cast<void**>(&info), &length) ||
+        !info)
         return;
     major = HIWORD(info->dwFileVersionMS);
     minor = LOWORD(info->dwFileVersionMS);

@@ -41,7 +41,7 @@ void FrmBackground::StretchPicture(int16_t p) {
     const Sizes s = SizeTarget(p);
     // Colour pictures keep their colours when lines are dropped.
     const int oldMode = SetStretchBltMode(picBlt.hDC(), COLORONCOLOR);
-    StretchBlt(picBlt.hDC(), 0, 0, s.dstW, s.dstH, picLoad.hDC(), 0, 0, s.srcW, s.srcH, SRCCOPY);
+    picLoad.StretchTo(picBlt.hDC(), 0, 0, s.dstW, s.dstH, s.srcW, s.srcH);
     SetStretchBltMode(picBlt.hDC(), oldMode);
     picBlt.Refresh();
 }
@@ -78,7 +78,7 @@ void FrmBackground::SmoothResizePicture(int16_t p, forms::Label* label) {
         StretchPicture(p);
         return;
     }
-    BitBlt(reinterpret_cast<HDC>(mhBufferDC), 0, 0, s.srcW, s.srcH, picLoad.hDC(), 0, 0, SRCCOPY);
+    picLoad.StretchTo(reinterpret_cast<HDC>(mhBufferDC), 0, 0, s.srcW, s.srcH, s.srcW, s.srcH);
     rastel::GetData(mhBufferDC, source.data());
 
     HqScaler scaler(source.data(), s.srcW, s.srcH, target.data(), s.dstW, s.dstH, p);

@@ -8,6 +8,7 @@
 #include "forms/dialog_controls.h"
 #include "forms/form.h"
 #include "forms/screen.h"
+#include "forms/system_library.h"
 
 namespace forms {
 
@@ -26,7 +27,10 @@ void Control::CreateWindowFor(Form& parent, const wchar_t* className, DWORD styl
 
 void Control::SetVisible(bool v) {
     visible_ = v;
-    if (hwnd_) ShowWindow(hwnd_, v ? SW_SHOW : SW_HIDE);
+    // Layouts run again and again with what they set before; each change of a
+    // shown window costs a round trip to the window system.
+    if (!hwnd_ || ((GetWindowLongW(hwnd_, GWL_STYLE) & WS_VISIBLE) != 0) == v) return;
+    ShowWindow(hwnd_, v ? SW_SHOW : SW_HIDE);
 }
 
 void Control::Move(int left, int top, int width, int height) {
@@ -40,9 +44,15 @@ void Control::Move(int left, int top, int width, int height) {
 }
 
 void Control::ApplyGeometry() {
-    if (hwnd_)
-        SetWindowPos(hwnd_, nullptr, TwipsToPixelsX(left_), TwipsToPixelsY(top_), TwipsToPixelsX(width_),
-                     TwipsToPixelsY(height_), SWP_NOZORDER | SWP_NOACTIVATE);
+    if (!hwnd_) return;
+    const RECT want{TwipsToPixelsX(left_), TwipsToPixelsY(top_), TwipsToPixelsX(left_) + TwipsToPixelsX(width_),
+                    TwipsToPixelsY(top_) + TwipsToPixelsY(height_)};
+    RECT now{};
+    GetWindowRect(hwnd_, &now);
+    MapWindowPoints(nullptr, GetParent(hwnd_), reinterpret_cast<POINT*>(&now), 2);
+    if (EqualRect(&now, &want)) return;
+    SetWindowPos(hwnd_, nullptr, want.left, want.top, want.right - want.left, want.bottom - want.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // ---- PictureBox
@@ -72,7 +82,9 @@ void PictureBox::Create(Form& parent, int left, int top, int width, int height) 
     if (hwnd_) SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     // Dialog navigation goes into the controls a box holds.
     if (hwnd_) SetWindowLongPtrW(hwnd_, GWL_EXSTYLE, GetWindowLongPtrW(hwnd_, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
-    if (hwnd_ && OnFilesDropped) DragAcceptFiles(hwnd_, TRUE);
+    // What DragAcceptFiles does, without loading shell32 at start.
+    if (hwnd_ && OnFilesDropped)
+        SetWindowLongPtrW(hwnd_, GWL_EXSTYLE, GetWindowLongPtrW(hwnd_, GWL_EXSTYLE) | WS_EX_ACCEPTFILES);
     if (AutoRedraw) EnsureSurface(ScaleWidth(), ScaleHeight());
 }
 
@@ -110,7 +122,8 @@ void PictureBox::FreeSurface() {
     surfaceW_ = surfaceH_ = 0;
 }
 
-void PictureBox::DrawPictureOnSurface() {
+void PictureBox::DrawPictureOnSurface() const {
+    stale_ = false;
     if (!surfaceDC_) return;
     RECT r{0, 0, surfaceW_, surfaceH_};
     HBRUSH b = CreateSolidBrush(BackColor);
@@ -134,14 +147,14 @@ bool PictureBox::SetPicture(const Picture& p) {
         height_ = PixelsToTwipsY(h);
         ApplyGeometry();
     }
-    DrawPictureOnSurface();
+    stale_ = true;
     Refresh();
     if (resized && OnResize) OnResize();
     return true;
 }
 
 void PictureBox::Resized() {
-    if (AutoRedraw && EnsureSurface(ScaleWidth(), ScaleHeight())) DrawPictureOnSurface();
+    if (AutoRedraw && EnsureSurface(ScaleWidth(), ScaleHeight())) stale_ = true;
     if (OnResize) OnResize();
 }
 
@@ -158,6 +171,49 @@ void PictureBox::SetMouseIcon(HCURSOR cursor) {
         SetCursor(cursor ? cursor : LoadCursorW(nullptr, IDC_ARROW));
 }
 
+void PictureBox::StretchTo(HDC dc, int x, int y, int w, int h, int srcW, int srcH) const {
+    HDC source = nullptr;
+    HGDIOBJ old = nullptr;
+    if (stale_ && !picture_.Empty() && picture_.Type() == PICTYPE_BITMAP && picture_.WidthPixels() == surfaceW_ &&
+        picture_.HeightPixels() == surfaceH_) {
+        source = CreateCompatibleDC(nullptr);
+        old = source ? SelectObject(source, static_cast<HBITMAP>(picture_.Handle())) : nullptr;
+        if (!old && source) {  // selected elsewhere: the surface after all
+            DeleteDC(source);
+            source = nullptr;
+        }
+    }
+    HDC from = source ? source : hDC();
+    if (w == srcW && h == srcH) {
+        // In bands: between bitmaps of different formats the platform converts
+        // through a temporary copy of everything it is given at once.
+        const int band = std::max(1, (4 << 20) / std::max(1, w * 4));
+        for (int top = 0; top < h; top += band) BitBlt(dc, x, y + top, w, std::min(band, h - top), from, 0, top, SRCCOPY);
+    } else
+        StretchBlt(dc, x, y, w, h, from, 0, 0, srcW, srcH, SRCCOPY);
+    if (source) {
+        SelectObject(source, old);
+        DeleteDC(source);
+    }
+}
+
+bool PictureBox::PaintBitmap(HDC dc, const RECT& area) const {
+    // A large picture in a small window: only the part to be painted is
+    // copied, where rendering would go over the whole picture.
+    if (picture_.Type() != PICTYPE_BITMAP) return false;
+    RECT part{0, 0, picture_.WidthPixels(), picture_.HeightPixels()};
+    if (!IntersectRect(&part, &part, &area)) return true;
+    HDC source = CreateCompatibleDC(dc);
+    HGDIOBJ old = source ? SelectObject(source, static_cast<HBITMAP>(picture_.Handle())) : nullptr;
+    if (old) {
+        BitBlt(dc, part.left, part.top, part.right - part.left, part.bottom - part.top, source, part.left, part.top,
+               SRCCOPY);
+        SelectObject(source, old);
+    }
+    if (source) DeleteDC(source);
+    return old != nullptr;
+}
+
 Picture PictureBox::Image() const {
     if (!surfaceDC_ || ScaleWidth() <= 0 || ScaleHeight() <= 0) return {};
     void* bits = nullptr;
@@ -165,14 +221,14 @@ Picture PictureBox::Image() const {
     if (!copy) return {};
     HDC dc = CreateCompatibleDC(nullptr);
     HGDIOBJ old = SelectObject(dc, copy);
-    BitBlt(dc, 0, 0, surfaceW_, surfaceH_, surfaceDC_, 0, 0, SRCCOPY);
+    BitBlt(dc, 0, 0, surfaceW_, surfaceH_, hDC(), 0, 0, SRCCOPY);
     SelectObject(dc, old);
     DeleteDC(dc);
     return Picture::FromBitmap(copy);
 }
 
 void PictureBox::Cls() {
-    DrawPictureOnSurface();
+    stale_ = true;
     Refresh();
 }
 
@@ -193,14 +249,16 @@ LRESULT CALLBACK PictureBox::Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_ERASEBKGND) return 1;
     if (msg == WM_DROPFILES) {
         auto drop = reinterpret_cast<HDROP>(wp);
+        static const auto query = SystemProc<decltype(&DragQueryFileW)>(L"shell32.dll", "DragQueryFileW");
+        static const auto finish = SystemProc<decltype(&DragFinish)>(L"shell32.dll", "DragFinish");
         std::vector<std::wstring> names;
-        const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+        const UINT count = query ? query(drop, 0xFFFFFFFF, nullptr, 0) : 0;
         for (UINT i = 0; i < count; ++i) {
-            std::wstring name(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
-            name.resize(DragQueryFileW(drop, i, name.data(), static_cast<UINT>(name.size())));
+            std::wstring name(query(drop, i, nullptr, 0) + 1, L'\0');
+            name.resize(query(drop, i, name.data(), static_cast<UINT>(name.size())));
             names.push_back(name);
         }
-        DragFinish(drop);
+        if (finish) finish(drop);
         if (self && self->OnFilesDropped) self->OnFilesDropped(names);
         return 0;
     }
@@ -267,11 +325,11 @@ LRESULT CALLBACK PictureBox::Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         GetClientRect(h, &client);
         HBRUSH b = CreateSolidBrush(self->BackColor);
         if (self->surfaceDC_) {
-            BitBlt(dc, 0, 0, self->surfaceW_, self->surfaceH_, self->surfaceDC_, 0, 0, SRCCOPY);
+            BitBlt(dc, 0, 0, self->surfaceW_, self->surfaceH_, self->hDC(), 0, 0, SRCCOPY);
             ExcludeClipRect(dc, 0, 0, self->surfaceW_, self->surfaceH_);
         } else if (!self->picture_.Empty()) {
             int w = self->picture_.WidthPixels(), ht = self->picture_.HeightPixels();
-            self->picture_.Render(dc, 0, 0, w, ht);
+            if (!self->PaintBitmap(dc, ps.rcPaint)) self->picture_.Render(dc, 0, 0, w, ht);
             ExcludeClipRect(dc, 0, 0, w, ht);
         }
         FillRect(dc, &client, b);
@@ -344,6 +402,10 @@ void ScrollBar::Apply() {
     si.nMax = max_ + page - 1;
     si.nPage = static_cast<UINT>(page);
     si.nPos = value_;
+    SCROLLINFO now{sizeof now, SIF_RANGE | SIF_PAGE | SIF_POS, 0, 0, 0, 0, 0};
+    if (GetScrollInfo(hwnd_, SB_CTL, &now) && now.nMin == si.nMin && now.nMax == si.nMax && now.nPage == si.nPage &&
+        now.nPos == si.nPos)
+        return;
     SetScrollInfo(hwnd_, SB_CTL, &si, TRUE);
 }
 

@@ -92,7 +92,17 @@ public:
     bool SetPicture(const Picture& p);
     // A bitmap snapshot of the persistent surface.
     Picture Image() const;
-    HDC hDC() const { return surfaceDC_; }
+    // The surface is drawn when first asked for after the picture or size
+    // changed: a picture shown at its own size never pays for its copy.
+    HDC hDC() const {
+        DrawIfStale();
+        return surfaceDC_;
+    }
+    // Copies the picture area (0, 0, srcW, srcH) onto (x, y, w, h) of `dc` as a
+    // StretchBlt from hDC with SRCCOPY would. A bitmap picture that fills a
+    // surface not drawn yet is read directly: the surface, as large as the
+    // picture, is never made for a copy.
+    void StretchTo(HDC dc, int x, int y, int w, int h, int srcW, int srcH) const;
     // Whether the persistent surface has the box's size (it keeps its old one
     // when memory for a new size is refused).
     bool SurfaceFits() const { return surface_ && surfaceW_ == ScaleWidth() && surfaceH_ == ScaleHeight(); }
@@ -110,9 +120,14 @@ protected:
 
 private:
     bool EnsureSurface(int w, int h);
-    void DrawPictureOnSurface();
+    void DrawPictureOnSurface() const;
+    bool PaintBitmap(HDC dc, const RECT& area) const;
+    void DrawIfStale() const {
+        if (stale_) DrawPictureOnSurface();
+    }
     void FreeSurface();
     Picture picture_;
+    mutable bool stale_ = false;  // the surface does not show the picture yet
     HDC surfaceDC_ = nullptr;
     HBITMAP surface_ = nullptr;
     HGDIOBJ surfaceOld_ = nullptr;

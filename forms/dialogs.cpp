@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "forms/filter.h"
+#include "forms/system_library.h"
 
 namespace forms {
 namespace {
@@ -42,11 +43,16 @@ DialogResult CommonDialog::Show(bool save) {
         ofn.lpstrTitle = DialogTitle.empty() ? nullptr : DialogTitle.c_str();
         ofn.lpstrDefExt = DefaultExt.empty() ? nullptr : DefaultExt.c_str();
         ofn.Flags = Flags | OFN_EXPLORER;
-        BOOL ok = save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
+        using FileDialogFn = BOOL(WINAPI*)(OPENFILENAMEW*);
+        static const auto getOpen = SystemProc<FileDialogFn>(L"comdlg32.dll", "GetOpenFileNameW");
+        static const auto getSave = SystemProc<FileDialogFn>(L"comdlg32.dll", "GetSaveFileNameW");
+        static const auto lastError = SystemProc<DWORD(WINAPI*)()>(L"comdlg32.dll", "CommDlgExtendedError");
+        if (!getOpen || !getSave || !lastError) return DialogResult::Failed;
+        BOOL ok = save ? getSave(&ofn) : getOpen(&ofn);
         if (ok) {
             chosen = std::wstring(buffer.data());
             FilterIndex = static_cast<int>(ofn.nFilterIndex);
-        } else if (CommDlgExtendedError() != 0) {
+        } else if (lastError() != 0) {
             return DialogResult::Failed;
         }
     }

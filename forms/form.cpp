@@ -184,7 +184,9 @@ void Form::Move(int left, int top, int width, int height) {
     RECT r = WindowRect();
     int w = width < 0 ? r.right - r.left : TwipsToPixelsX(width);
     int h = height < 0 ? r.bottom - r.top : TwipsToPixelsY(height);
-    SetWindowPos(hwnd_, nullptr, TwipsToPixelsX(left), TwipsToPixelsY(top), w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+    const int x = TwipsToPixelsX(left), y = TwipsToPixelsY(top);
+    if (!IsIconic(hwnd_) && x == r.left && y == r.top && w == r.right - r.left && h == r.bottom - r.top) return;
+    SetWindowPos(hwnd_, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 int Form::ScaleWidth() const {

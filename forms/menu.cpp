@@ -149,6 +149,11 @@ void MenuBar::Fill(Menu& menu) {
 
 void MenuBar::Rebuild() {
     if (!form_ || !form_->hWnd()) return;
+    if (batches_) {
+        stale_ = true;
+        return;
+    }
+    stale_ = false;
     for (Menu* t : tops_) Register(*t);
     HMENU bar = CreateMenu();
     for (Menu* t : tops_) {

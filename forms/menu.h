@@ -79,6 +79,21 @@ public:
     static bool OpeningAnywhere(HMENU popup);
     bool Empty() const { return tops_.empty(); }
 
+    // Every rebuild of a shown bar changes the window's frame; while a batch
+    // lives the bar is rebuilt once, when the last batch ends.
+    class Batch {
+    public:
+        explicit Batch(MenuBar& bar) : bar_(bar) { ++bar_.batches_; }
+        ~Batch() {
+            if (--bar_.batches_ == 0 && bar_.stale_) bar_.Rebuild();
+        }
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+    private:
+        MenuBar& bar_;
+    };
+
 private:
     void Register(Menu& m);
     Menu* Find(UINT id, Menu& from);
@@ -87,6 +102,8 @@ private:
     Form* form_ = nullptr;
     std::vector<Menu*> tops_;
     HMENU bar_ = nullptr;
+    int batches_ = 0;
+    bool stale_ = false;
 };
 
 // Tests choose from a popup in place of a user: given the menu, the command id

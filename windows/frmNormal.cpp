@@ -85,7 +85,10 @@ void FrmNormal::InitializeComponent() {
     lblProgress.SetVisible(false);
     lblProgress.Create(*this, 0, 0, 2400, 270, L"Load ...");
 
-    BuildMenus();
+    {
+        forms::MenuBar::Batch batch(Menus());
+        BuildMenus();
+    }
 
     for (forms::Control* c : std::initializer_list<forms::Control*>{&HScroll, &VScroll, &picDummy, &lblProgress})
         if (c->hWnd()) SetWindowPos(c->hWnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -100,18 +103,22 @@ void FrmNormal::Form_Load() {
     }
     SetCaption(MakeCaption());
     if (Settings.AutoAttach) AttachFrameSize();
-    // The six presets after the designed one.
-    for (int i = 1; i < 7; ++i) {
-        menu_SizeView[i].Init(menu_SizeView[0].Caption());
-        menu_SizeView[i].OnClick = [this, i] { menu_SizeView_Click(static_cast<int16_t>(i)); };
-        menu_ViewSize.InsertAfter(menu_SizeView[i - 1], menu_SizeView[i]);
+    {
+        forms::MenuBar::Batch batch(Menus());  // one rebuild of the bar for all of it
+        // The six presets after the designed one.
+        for (int i = 1; i < 7; ++i) {
+            menu_SizeView[i].Init(menu_SizeView[0].Caption());
+            menu_SizeView[i].OnClick = [this, i] { menu_SizeView_Click(static_cast<int16_t>(i)); };
+            menu_ViewSize.InsertAfter(menu_SizeView[i - 1], menu_SizeView[i]);
+        }
+        menu_Edit.SetVisible(Settings.MenuVisibleEdit != kFalse);
+        menu_Help.SetVisible(Settings.MenuVisibleHelp != kFalse);
+        menu_MenuVisible_Click();
+        menu_Copy.SetCaption(menu_Copy.Caption() + L"\tCtrl+C");
+        menu_Paste.SetCaption(menu_Paste.Caption() + L"\tCtrl+V");
     }
-    menu_Edit.SetVisible(Settings.MenuVisibleEdit != kFalse);
-    menu_Help.SetVisible(Settings.MenuVisibleHelp != kFalse);
-    menu_MenuVisible_Click();
-    menu_Copy.SetCaption(menu_Copy.Caption() + L"\tCtrl+C");
-    menu_Paste.SetCaption(menu_Paste.Caption() + L"\tCtrl+V");
     PlaceOnLoad();
+    if (layoutPending_) LayOutBars();
     Show();
     picContainer_Resize();
     WindowTopMost(*this);
@@ -319,6 +326,18 @@ void FrmNormal::Form_Resize() {
 
 void FrmNormal::picContainer_Resize() {
     if (!picContainer.hWnd() || !HScroll.hWnd() || !VScroll.hWnd()) return;
+    // While the window is loaded hidden, picture and frame change its size
+    // several times, and every bar moved costs a round trip to the window
+    // system: the bars are laid out once, just before it shows.
+    if (!IsWindowVisible(hWnd())) {
+        layoutPending_ = true;
+        return;
+    }
+    LayOutBars();
+}
+
+void FrmNormal::LayOutBars() {
+    layoutPending_ = false;
     const int innerW = picContainer.Width(), innerH = picContainer.Height();
     const BarChoice bars =
         ChooseBars(innerW, innerH, picView.Width(), picView.Height(), HScroll.Height(), VScroll.Width());

@@ -86,6 +86,8 @@ private:
     void DraggedTo(double& newLeft, double& newTop) const;
     void BuildMenus();
     void ApplyViewSizeHere();
+    void LayOutBars();
+    DWORD WindowStyle() const override { return WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN; }
 
     bool Dragging = false;
     POINT DragOrigin{};
@@ -93,6 +95,7 @@ private:
     bool GripResizing = false;
     BarRange hRange_, vRange_;
     HCURSOR dragCursor_ = nullptr;
+    bool layoutPending_ = false;  // resized while hidden: laid out before it shows
 };
 
 extern FrmNormal frmNormal;

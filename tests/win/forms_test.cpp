@@ -172,3 +172,104 @@ TEST(Forms, AModalShowReturnsWhenTheFormIsHiddenAndDisablesTheOthers) {
     dialog.Unload();
     owner.Unload();
 }
+
+namespace {
+// A picture whose every pixel differs from its neighbours: (x, y) -> x, y, x ^ y.
+forms::Picture PatternPicture(int w, int h) {
+    void* bits = nullptr;
+    HBITMAP bmp = forms::CreateDib24(w, h, &bits);
+    const int stride = (w * 3 + 3) & ~3;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint8_t* p = static_cast<uint8_t*>(bits) + y * stride + x * 3;
+            p[0] = static_cast<uint8_t>(x), p[1] = static_cast<uint8_t>(y), p[2] = static_cast<uint8_t>((x ^ y) >> 3);
+        }
+    return forms::Picture::FromBitmap(bmp);
+}
+
+// The pixels of a 24-bit DIB as 0xRRGGBB, row by row.
+std::vector<uint32_t> Pixels(HDC dc, int w, int h) {
+    std::vector<uint32_t> out;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const COLORREF c = GetPixel(dc, x, y);
+            out.push_back((uint32_t{GetRValue(c)} << 16) | (GetGValue(c) << 8) | GetBValue(c));
+        }
+    return out;
+}
+}  // namespace
+
+// A copy out of a picture box reads its picture directly while the surface has
+// not been drawn, in bands for large pictures; it must give exactly what a copy
+// from the drawn surface gives, at the same size and stretched.
+TEST(Forms, ACopyOutOfAPictureBoxIsTheSameWithOrWithoutItsSurface) {
+    TestForm f;
+    f.Load();
+    const int w = 1100, h = 1300;  // several bands of rows
+    ASSERT_TRUE(f.pic.SetPicture(PatternPicture(w, h)));
+    HDC target = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(target, forms::CreateDib24(w, h));
+    f.pic.StretchTo(target, 0, 0, w, h, w, h);
+    const std::vector<uint32_t> direct = Pixels(target, w, h);
+    EXPECT_EQ(direct[0], 0x000000u);
+    EXPECT_EQ(direct[static_cast<size_t>(1299) * w + 1099], 0x2B134Bu);  // x 1099, y 1299, (x ^ y) >> 3
+    SetStretchBltMode(target, COLORONCOLOR);
+    f.pic.StretchTo(target, 10, 20, 300, 200, w, h);  // stretched, into a part of the target
+    const std::vector<uint32_t> directStretched = Pixels(target, 320, 230);
+
+    // The same copies from the drawn surface (hDC draws it).
+    BitBlt(target, 0, 0, w, h, f.pic.hDC(), 0, 0, SRCCOPY);
+    EXPECT_EQ(Pixels(target, w, h), direct);
+    f.pic.StretchTo(target, 10, 20, 300, 200, w, h);
+    EXPECT_EQ(Pixels(target, 320, 230), directStretched);
+    DeleteObject(SelectObject(target, old));
+    DeleteDC(target);
+    f.Unload();
+}
+
+namespace {
+std::wstring gDialogAnswer;
+int gDialogTries = 0;
+BOOL CALLBACK FindDialog(HWND h, LPARAM found) {
+    wchar_t cls[16] = {};
+    GetClassNameW(h, cls, 16);
+    if (std::wstring(cls) == L"#32770" && IsWindowVisible(h)) *reinterpret_cast<HWND*>(found) = h;
+    return TRUE;
+}
+// Answers the system's file dialog of this thread as a user would: a name typed and OK, or Cancel.
+void CALLBACK AnswerFileDialog(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND dialog = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), &FindDialog, reinterpret_cast<LPARAM>(&dialog));
+    if (!dialog && ++gDialogTries < 200) return;
+    KillTimer(nullptr, id);
+    if (!dialog) return;
+    if (gDialogAnswer.empty()) {
+        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    } else {
+        SetDlgItemTextW(dialog, 0x47C, gDialogAnswer.c_str());  // the file name box
+        SetDlgItemTextW(dialog, 0x480, gDialogAnswer.c_str());
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    }
+}
+}  // namespace
+
+// The system's own open dialog (its library is loaded when first needed):
+// a chosen file comes back, a cancel is reported as one.
+TEST(Forms, TheSystemFileDialogAnswersWithTheChosenFileOrACancel) {
+    forms::SetFileDialogHook(nullptr);
+    forms::CommonDialog d;
+    d.Filter = L"画像|*.bmp";
+    d.CancelError = true;
+    d.Flags = 0x1000;
+    gDialogAnswer = DataPath(L"sample.bmp");
+    gDialogTries = 0;
+    ASSERT_NE(SetTimer(nullptr, 0, 50, &AnswerFileDialog), 0u);
+    EXPECT_EQ(d.ShowOpen(), forms::DialogResult::Ok);
+    EXPECT_EQ(_wcsicmp(d.FileName.c_str(), DataPath(L"sample.bmp").c_str()), 0) << d.FileName;
+
+    gDialogAnswer.clear();
+    gDialogTries = 0;
+    ASSERT_NE(SetTimer(nullptr, 0, 50, &AnswerFileDialog), 0u);
+    EXPECT_EQ(d.ShowOpen(), forms::DialogResult::Cancelled);
+    FailOnUnexpectedMessageBoxes();
+}
