@@ -52,6 +52,8 @@ add_library(quillmount_host STATIC
   pluginhost/SPIManager.cpp
   pluginhost/SusiePlugin.cpp
   pluginhost/registration.cpp
+  pluginhost/plugin_trial.cpp
+  pluginhost/host_client.cpp
   ${QM_GEN}/Quillmount_i.c
   ${QM_GEN}/Quillmount_h.h
 )
@@ -69,6 +71,20 @@ set_source_files_properties(pluginhost/Quillmount.rc PROPERTIES OBJECT_DEPENDS $
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL i686)
   target_link_options(Quillmount PRIVATE -Wl,--enable-stdcall-fixup)
 endif()
+
+# The plug-in host process of this build's bitness, which the control starts
+# from its own folder: QuillmountHost64.exe or QuillmountHost32.exe.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(QUILLMOUNT_HOST QuillmountHost64)
+else()
+  set(QUILLMOUNT_HOST QuillmountHost32)
+endif()
+add_executable(QuillmountHost WIN32 pluginhost/host_main.cpp)
+set_target_properties(QuillmountHost PROPERTIES OUTPUT_NAME ${QUILLMOUNT_HOST})
+target_link_libraries(QuillmountHost PRIVATE quillmount_host)
+target_link_options(QuillmountHost PRIVATE -municode $<$<CONFIG:Release>:-s>)
+target_compile_options(QuillmountHost PRIVATE ${TAMSEL_WARNINGS})
+add_dependencies(Quillmount QuillmountHost)
 
 # Everything of the program but its entry point, so tests drive the real code.
 add_library(tamsel_app STATIC

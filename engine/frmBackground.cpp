@@ -22,7 +22,9 @@ void FrmBackground::Form_Load() {
     SusiePlugin.Create();
     SusiePlugin.ProgressValueChange = [this] { SusiePlugin_ProgressValueChange(); };
     SusiePlugin.Start();
-    CommonDialog.Filter = BuildOpenFilter(SusiePlugin.AllPicturesFilter());
+    // The plug-ins' patterns come from their host processes, which start in
+    // the background: asked for when the dialog first opens, not at start-up.
+    mFilterPending = true;
     CommonDialog.FilterIndex = 2;
     CommonDialog.Flags = 0x1000;  // the chosen file must exist
     CommonDialog.CancelError = true;
@@ -57,7 +59,14 @@ bool FrmBackground::PictureLoadRun(const std::wstring& strFileName, bool blnErrM
     return true;
 }
 
+void FrmBackground::SettleOpenDialog() {
+    if (!mFilterPending) return;
+    mFilterPending = false;
+    CommonDialog.Filter = BuildOpenFilter(SusiePlugin.AllPicturesFilter());
+}
+
 void FrmBackground::PictureLoad(forms::Label* lblProgress) {
+    SettleOpenDialog();
     mlblProgress = lblProgress;
     if (CommonDialog.ShowOpen() != forms::DialogResult::Ok) {
         mlblProgress = nullptr;

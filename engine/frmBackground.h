@@ -26,6 +26,8 @@ public:
     // picture and, with blnErrMsgbox, is reported in a message box.
     bool PictureLoadRun(const std::wstring& strFileName, bool blnErrMsgbox);
     void SusiePlugin_ProgressValueChange();
+    // The open dialog's filter, made when first needed (PictureLoad does).
+    void SettleOpenDialog();
 
     // The picture at the current view size into picBlt: the fast stretch, and
     // the high-quality scaler with "Resize ..." progress. Both do nothing at 100 %.
@@ -51,6 +53,7 @@ private:
     void SmoothResizePicture(int16_t p, forms::Label* label);
 
     forms::Label* mlblProgress = nullptr;
+    bool mFilterPending = false;
     // The scaler's arrays, kept from one run to the next: zooming the same
     // picture again then costs no fresh pages (a tenth of a second for 12
     // megapixels). Released with the form, and when a much smaller picture follows.

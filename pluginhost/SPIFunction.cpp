@@ -75,30 +75,35 @@ ComPtr<IPictureDisp> BitmapToPicture(HBITMAP bitmap) {
     return picture;
 }
 
-namespace {
+LockedBlock::LockedBlock(HLOCAL h) : h_(h) {
+    if (h_ && (size_ = LocalSize(h_)) > 0) p_ = static_cast<const uint8_t*>(LocalLock(h_));
+    if (!p_) size_ = 0;
+}
 
-// A locked local memory block and its size; an unlockable handle is an empty block.
-class LockedBlock {
-public:
-    explicit LockedBlock(HLOCAL h) : h_(h) {
-        if (h_ && (size_ = LocalSize(h_)) > 0) p_ = static_cast<const uint8_t*>(LocalLock(h_));
-        if (!p_) size_ = 0;
+LockedBlock::~LockedBlock() {
+    if (p_) LocalUnlock(h_);
+}
+
+HBITMAP CreateCheckedDib(const uint8_t* header, const DibLayout& layout, void** bits, HANDLE section, DWORD offset) {
+    // Our own copy of the header and colour table: nothing of the other side's memory is used in place.
+    std::vector<uint8_t> info(header, header + layout.headerSize + 4 * size_t{layout.colors});
+    void* dibBits = nullptr;
+    HBITMAP bmp = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(info.data()), DIB_RGB_COLORS, &dibBits,
+                                   section, offset);
+    if (!bmp || !dibBits) {
+        if (bmp) DeleteObject(bmp);
+        return nullptr;
     }
-    ~LockedBlock() {
-        if (p_) LocalUnlock(h_);
+    if (layout.colors > 0 && layout.bitCount <= 8) {
+        HDC dc = CreateCompatibleDC(nullptr);
+        HGDIOBJ old = SelectObject(dc, bmp);
+        SetDIBColorTable(dc, 0, layout.colors, reinterpret_cast<const RGBQUAD*>(info.data() + layout.headerSize));
+        SelectObject(dc, old);
+        DeleteDC(dc);
     }
-    LockedBlock(const LockedBlock&) = delete;
-    LockedBlock& operator=(const LockedBlock&) = delete;
-    const uint8_t* data() const { return p_; }
-    size_t size() const { return size_; }
-
-private:
-    HLOCAL h_;
-    const uint8_t* p_ = nullptr;
-    size_t size_ = 0;
-};
-
-}  // namespace
+    *bits = dibBits;
+    return bmp;
+}
 
 HRESULT DibToPicture(HLOCAL header, HLOCAL pixels, ComPtr<IPictureDisp>& picture) {
     picture.Reset();
@@ -112,22 +117,9 @@ HRESULT DibToPicture(HLOCAL header, HLOCAL pixels, ComPtr<IPictureDisp>& picture
     case DibCheck::Ok:
         break;
     }
-    // Our own copy of the header and colour table: nothing of the plug-in's block is used in place.
-    std::vector<uint8_t> info(head.data(), head.data() + layout.headerSize + 4 * size_t{layout.colors});
     void* dibBits = nullptr;
-    HBITMAP bmp = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(info.data()), DIB_RGB_COLORS, &dibBits,
-                                   nullptr, 0);
-    if (!bmp || !dibBits) {
-        if (bmp) DeleteObject(bmp);
-        return S_FALSE;
-    }
-    if (layout.colors > 0 && layout.bitCount <= 8) {
-        HDC dc = CreateCompatibleDC(nullptr);
-        HGDIOBJ old = SelectObject(dc, bmp);
-        SetDIBColorTable(dc, 0, layout.colors, reinterpret_cast<const RGBQUAD*>(info.data() + layout.headerSize));
-        SelectObject(dc, old);
-        DeleteDC(dc);
-    }
+    HBITMAP bmp = CreateCheckedDib(head.data(), layout, &dibBits);
+    if (!bmp) return S_FALSE;
     std::memcpy(dibBits, bits.data(), layout.pixelBytes);  // rows in the order the header gives
     picture = BitmapToPicture(bmp);
     if (!picture) {

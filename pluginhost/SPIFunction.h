@@ -60,6 +60,27 @@ std::wstring FromAnsi(const std::string& text);
 // A new empty folder named like a temporary file with prefix "VPV", ending in "\".
 std::wstring MakeTempFolder();
 
+// A locked local memory block and its size; an unlockable handle is an empty block.
+class LockedBlock {
+public:
+    explicit LockedBlock(HLOCAL h);
+    ~LockedBlock();
+    LockedBlock(const LockedBlock&) = delete;
+    LockedBlock& operator=(const LockedBlock&) = delete;
+    const uint8_t* data() const { return p_; }
+    size_t size() const { return size_; }
+
+private:
+    HLOCAL h_;
+    const uint8_t* p_ = nullptr;
+    size_t size_ = 0;
+};
+
+// A DIB section of the checked layout made from the header block (its colour
+// table included); its bits are fresh memory, or lie at `offset` of `section`.
+HBITMAP CreateCheckedDib(const uint8_t* header, const DibLayout& layout, void** bits, HANDLE section = nullptr,
+                         DWORD offset = 0);
+
 // An OLE picture that owns the bitmap; null (and the bitmap still the caller's) on failure.
 ComPtr<IPictureDisp> BitmapToPicture(HBITMAP bitmap);
 

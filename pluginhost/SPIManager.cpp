@@ -5,10 +5,49 @@
 #include "pluginhost/SPIFile.h"
 #include "pluginhost/SPIFunction.h"
 #include "pluginhost/SPIModule.h"
+#include "pluginhost/host_client.h"
+#include "pluginhost/plugin_trial.h"
 
 namespace quillmount {
+namespace {
 
-SPIManager::SPIManager() {
+constexpr Abi kOtherAbi = kAbi == Abi::Sph64 ? Abi::Spi32 : Abi::Sph64;
+constexpr const wchar_t* kOtherPattern = kAbi == Abi::Sph64 ? L"*.spi" : L"*.sph";
+
+// The ordinary files matching a pattern, in the order the file system gives them.
+std::vector<std::wstring> Enumerate(const std::wstring& folder, const wchar_t* pattern) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW fd;
+    HANDLE find = FindFirstFileW((folder + pattern).c_str(), &fd);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::wstring name = fd.cFileName;
+        if (name == L"." || name == L".." ||
+            (fd.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY)))
+            continue;
+        names.push_back(name);
+    } while (FindNextFileW(find, &fd));
+    FindClose(find);
+    return names;
+}
+
+std::wstring Stem(const std::wstring& name) { return name.substr(0, name.find_last_of(L'.')); }
+
+bool SameStem(const std::wstring& a, const std::wstring& b) {
+    const std::wstring x = Stem(a), y = Stem(b);
+    return CompareStringOrdinal(x.c_str(), static_cast<int>(x.size()), y.c_str(), static_cast<int>(y.size()), TRUE) ==
+           CSTR_EQUAL;
+}
+
+std::vector<std::wstring> Paths(const std::wstring& folder, const std::vector<std::wstring>& names) {
+    std::vector<std::wstring> paths;
+    for (auto& n : names) paths.push_back(folder + n);
+    return paths;
+}
+
+}  // namespace
+
+SPIManager::SPIManager(Isolation isolation) {
     HKEY key = nullptr;
     RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Obrinth\\Susie\\Plug-in", 0, KEY_QUERY_VALUE, &key);
     if (!key) return;
@@ -21,32 +60,84 @@ SPIManager::SPIManager() {
     path_ = TrimNull(value);
     if (path_.empty() || path_.back() != L'\\') path_ += L'\\';
 
-    WIN32_FIND_DATAW fd;
-    HANDLE find = FindFirstFileW((path_ + kPluginPattern).c_str(), &fd);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = fd.cFileName;
-            if (name == L"." || name == L".." ||
-                (fd.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY)))
-                continue;
-            auto module = std::make_unique<SPIModule>();
-            if (module->LoadInfo(path_ + name)) modules_.push_back(std::move(module));
-        } while (FindNextFileW(find, &fd));
-        FindClose(find);
-    }
+    const std::vector<std::wstring> own = Enumerate(path_, kPluginPattern);
+    // Of a plug-in in both kinds, the library's own kind is the one used.
+    std::vector<std::wstring> other;
+    for (auto& name : Enumerate(path_, kOtherPattern))
+        if (std::none_of(own.begin(), own.end(), [&](const std::wstring& o) { return SameStem(o, name); }))
+            other.push_back(name);
 
-    std::vector<std::string> firstFilters;
-    for (auto& m : modules_)
-        if (m->IsPicture() && !m->Filters().empty()) firstFilters.push_back(ToAnsi(m->Filters()[0]));
-    filter_ = FromAnsi(CombinedFilter(firstFilters));
+    if (!own.empty()) {
+        if (isolation == Isolation::Hosts) {
+            own_ = std::make_shared<HostClient>(HostProgramFor(kAbi));
+            if (own_->BeginDescribe(Paths(path_, own))) {
+                ownAsked_ = Paths(path_, own);
+            } else {
+                own_.reset();
+            }
+        }
+        if (!own_) {
+            for (auto& path : Paths(path_, own)) {
+                auto module = std::make_unique<SPIModule>();
+                if (module->LoadInfo(path)) entries_.push_back({std::move(module), nullptr});
+            }
+        }
+    }
+    if (!other.empty() && isolation == Isolation::Hosts) {
+        other_ = std::make_shared<HostClient>(HostProgramFor(kOtherAbi));
+        if (other_->BeginDescribe(Paths(path_, other))) {
+            otherAsked_ = Paths(path_, other);
+        } else {
+            other_.reset();
+        }
+    }
+    settled_ = false;
+    Settle();  // only what this process read; the hosts' answers come when needed
 }
 
 SPIManager::~SPIManager() = default;
 
-std::vector<std::wstring> SPIManager::ModuleOrder() const {
+void SPIManager::Settle() {
+    if (settled_) return;
+    if (!ownAsked_.empty() || !otherAsked_.empty()) {
+        // Own kind first, then the other, each in the order the folder listed them.
+        auto take = [this](const std::shared_ptr<HostClient>& host, std::vector<std::wstring>& asked) {
+            if (asked.empty()) return;
+            const auto described = host->EndDescribe();
+            for (size_t i = 0; i < asked.size() && i < described.size(); ++i) {
+                if (!described[i]) continue;
+                auto module = std::make_unique<SPIModule>();
+                if (module->Adopt(asked[i], *described[i])) entries_.push_back({std::move(module), host});
+            }
+            asked.clear();
+        };
+        take(own_, ownAsked_);
+        take(other_, otherAsked_);
+    }
+    settled_ = ownAsked_.empty() && otherAsked_.empty();
+    std::vector<std::string> firstFilters;
+    for (auto& e : entries_)
+        if (e.module->IsPicture() && !e.module->Filters().empty()) firstFilters.push_back(ToAnsi(e.module->Filters()[0]));
+    filter_ = FromAnsi(CombinedFilter(firstFilters));
+}
+
+std::wstring SPIManager::PictureFilter() {
+    Settle();
+    return filter_;
+}
+
+std::vector<std::wstring> SPIManager::ModuleOrder() {
+    Settle();
     std::vector<std::wstring> order;
-    for (auto& m : modules_) order.push_back(m->ModulePath());
+    for (auto& e : entries_) order.push_back(e.module->ModulePath());
     return order;
+}
+
+DWORD SPIManager::HostOf(const std::wstring& modulePath) {
+    Settle();
+    for (auto& e : entries_)
+        if (e.module->ModulePath() == modulePath) return e.host ? e.host->ProcessId() : 0;
+    return 0;
 }
 
 void SPIManager::Relay(int32_t current, int32_t total, bool& refCancel) {
@@ -67,35 +158,41 @@ HRESULT SPIManager::LoadFile(SPIFile* file) {
     } done{*this};
 
     if (file->IsBitmapFile() && file->LoadBitmap()) return S_OK;
+    Settle();
 
-    SPIModule* winner = nullptr;
-    for (auto& m : modules_) {
-        if (m->CheckSupported(file)) {
-            module_ = m.get();
-            m->OnDecoding = [this](int32_t c, int32_t t, bool& r) { Relay(c, t, r); };
-            bool ok;
-            if (m->IsPicture()) {
-                const HRESULT hr = m->DecodePicture(file);
-                m->OnDecoding = nullptr;
-                if (FAILED(hr)) return hr;  // an overflow ends the whole load
-                ok = hr == S_OK;
-            } else {
-                ok = m->LoadArchive(file);
-                m->OnDecoding = nullptr;
-            }
-            if (ok) {
-                winner = m.get();
-                break;
-            }
-            module_ = nullptr;
+    auto relay = [this](int32_t c, int32_t t, bool& r) { Relay(c, t, r); };
+    int winner = -1;
+    // Runs of neighbours in the trial order that run in the same place are
+    // offered the file in one go.
+    for (size_t i = 0; i < entries_.size() && winner < 0 && !cancel_;) {
+        const std::shared_ptr<HostClient> host = entries_[i].host;  // kept alive through nested commands
+        size_t end = i;
+        while (end < entries_.size() && entries_[end].host == host) ++end;
+        if (!host) {
+            std::vector<SPIModule*> run;
+            for (size_t k = i; k < end; ++k) run.push_back(entries_[k].module.get());
+            for (SPIModule* m : run) m->OnDecoding = relay;
+            const TrialResult r = TryModules(
+                *file, run, [file](SPIModule& m) { return m.DecodePicture(file); }, [this] { return cancel_; },
+                [this, &run](int k) { module_ = run[static_cast<size_t>(k)]; });
+            for (SPIModule* m : run) m->OnDecoding = nullptr;
+            if (FAILED(r.error)) return r.error;  // an overflow ends the whole load
+            if (r.winner >= 0) winner = static_cast<int>(i) + r.winner;
+        } else {
+            std::vector<std::wstring> run;
+            for (size_t k = i; k < end; ++k) run.push_back(entries_[k].module->ModulePath());
+            const std::optional<TrialResult> r = host->Load(*file, run, relay);
+            // A host lost on the way (a plug-in crashed or hung) fails the load like a file nobody reads.
+            if (!r) break;
+            if (FAILED(r->error)) return r->error;
+            if (r->winner >= 0) winner = static_cast<int>(i) + r->winner;
         }
-        if (cancel_) break;
+        i = end;
     }
     module_ = nullptr;
-    if (winner) {
+    if (winner >= 0) {
         // The most recently successful plug-in is tried first next time.
-        auto it = std::find_if(modules_.begin(), modules_.end(), [&](auto& m) { return m.get() == winner; });
-        std::rotate(modules_.begin(), it, it + 1);
+        std::rotate(entries_.begin(), entries_.begin() + winner, entries_.begin() + winner + 1);
     }
     return cancel_ ? S_FALSE : S_OK;
 }
@@ -104,17 +201,33 @@ std::shared_ptr<SPIFile> SPIManager::ExtractEntry(const std::shared_ptr<SPIFile>
     if (busy_ || !file || entryName.empty() || !file->HasEntries()) return nullptr;
     busy_ = true;
     cancel_ = false;
-    std::shared_ptr<SPIFile> result;
-    auto it = std::find_if(modules_.begin(), modules_.end(),
-                           [&](auto& m) { return m->ModulePath() == file->PluginKey(); });
-    module_ = it == modules_.end() ? nullptr : it->get();
-    if (module_) {
-        module_->OnDecoding = [this](int32_t c, int32_t t, bool& r) { Relay(c, t, r); };
-        result = module_->ExtractFile(file, entryName);
+    struct Done {
+        SPIManager& m;
+        ~Done() { m.busy_ = false; }
+    } done{*this};
+    Settle();
+    auto it = std::find_if(entries_.begin(), entries_.end(),
+                           [&](auto& e) { return e.module->ModulePath() == file->PluginKey(); });
+    module_ = it == entries_.end() ? nullptr : it->module.get();
+    if (!module_) return nullptr;
+    auto relay = [this](int32_t c, int32_t t, bool& r) { Relay(c, t, r); };
+    const std::shared_ptr<HostClient> host = it->host;
+    if (!host) {
+        module_->OnDecoding = relay;
+        std::shared_ptr<SPIFile> result = module_->ExtractFile(file, entryName);
         module_->OnDecoding = nullptr;
+        return result;
     }
-    busy_ = false;
-    return result;
+    const std::wstring fileName = SafeEntryFileName(entryName);
+    if (fileName.empty() || !module_->IsArchive()) return nullptr;
+    const std::wstring folder = file->TempFolder();
+    auto u16 = [](const std::wstring& s) { return std::u16string(s.begin(), s.end()); };
+    const std::optional<bool> extracted = host->Extract(
+        {u16(module_->ModulePath()), u16(file->FilePath()), u16(entryName), u16(folder)}, relay);
+    if (!extracted || !*extracted) return nullptr;
+    auto entry = std::make_shared<SPIFile>();
+    if (!entry->Init(JoinPath(folder, fileName), entryName, file)) return nullptr;
+    return entry;
 }
 
 }  // namespace quillmount

@@ -2,6 +2,11 @@
 // The installed Susie plug-ins: found in the folder the Susie convention
 // records in the registry, kept in trial order, and asked in turn to decode
 // a file; the platform's bitmap loader goes first.
+// Plug-ins run in host processes of their own bitness (a crash or a hang
+// takes only the host), found beside this library: the library's own kind
+// (*.sph in the 64-bit build, *.spi in the 32-bit one), and the other kind in
+// the other bitness's host. Without a host for its own kind the library runs
+// its own kind in this process, as plug-in hosts always did.
 #include <windows.h>
 
 #include <cstdint>
@@ -12,34 +17,49 @@
 
 namespace quillmount {
 
+class HostClient;
 class SPIFile;
 class SPIModule;
 
 class SPIManager {
 public:
-    // Scans the plug-in folder.
-    SPIManager();
+    enum class Isolation { Hosts, InProcess };
+    // Scans the plug-in folder; hosts start in the background and answer
+    // what the scan asked of them when it is first needed.
+    explicit SPIManager(Isolation isolation = Isolation::Hosts);
     ~SPIManager();
     SPIManager(const SPIManager&) = delete;
     SPIManager& operator=(const SPIManager&) = delete;
 
-    std::wstring PictureFilter() const { return filter_; }
+    std::wstring PictureFilter();
     // S_OK: the attempt ran to its end (a picture or not: ask the file);
     // S_FALSE: refused (busy, no file) or cancelled; an error ends the load.
     HRESULT LoadFile(SPIFile* file);
     std::shared_ptr<SPIFile> ExtractEntry(const std::shared_ptr<SPIFile>& file, const std::wstring& entryName);
 
-    // (current, total, cancel by reference), once per progress report of the module at work.
+    // (current, total, cancel by reference), once per progress report of the
+    // module at work (reports of a host that come faster than they are heard
+    // are taken together: the latest one is heard).
     std::function<void(int32_t, int32_t, bool&)> OnDecoding;
 
-    // For tests: the plug-in folder and the trial order.
+    // For tests: the plug-in folder, the trial order, and where each plug-in
+    // runs (the host's process id, 0 for this process).
     const std::wstring& Path() const { return path_; }
-    std::vector<std::wstring> ModuleOrder() const;
+    std::vector<std::wstring> ModuleOrder();
+    DWORD HostOf(const std::wstring& modulePath);
 
 private:
+    struct Entry {
+        std::unique_ptr<SPIModule> module;
+        std::shared_ptr<HostClient> host;  // none: this process
+    };
+    void Settle();
     void Relay(int32_t current, int32_t total, bool& refCancel);
 
-    std::vector<std::unique_ptr<SPIModule>> modules_;  // trial order; the key is ModulePath
+    std::vector<Entry> entries_;  // trial order; the key is ModulePath
+    std::shared_ptr<HostClient> own_, other_;
+    std::vector<std::wstring> ownAsked_, otherAsked_;  // self-descriptions asked of a host, not yet heard
+    bool settled_ = true;
     std::wstring path_;
     bool cancel_ = false;
     bool busy_ = false;

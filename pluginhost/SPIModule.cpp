@@ -72,8 +72,37 @@ bool SPIModule::LoadInfo(const std::wstring& path) {
     return true;
 }
 
+namespace {
+std::wstring Wide(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
+std::u16string Utf16(const std::wstring& s) { return std::u16string(s.begin(), s.end()); }
+}  // namespace
+
+bool SPIModule::Adopt(const std::wstring& path, const host::Description& description) {
+    if (!modulePath_.empty() || path.empty() || description.isPicture == description.isArchive) return false;
+    apiVersion_ = Wide(description.apiVersion);
+    pluginName_ = Wide(description.name);
+    for (auto& f : description.filters) filters_.push_back(Wide(f));
+    for (auto& d : description.descriptions) descriptions_.push_back(Wide(d));
+    isPicture_ = description.isPicture;
+    isArchive_ = description.isArchive;
+    modulePath_ = path;
+    adopted_ = true;
+    return true;
+}
+
+host::Description SPIModule::Description() const {
+    host::Description d;
+    d.apiVersion = Utf16(apiVersion_);
+    d.name = Utf16(pluginName_);
+    for (auto& f : filters_) d.filters.push_back(Utf16(f));
+    for (auto& x : descriptions_) d.descriptions.push_back(Utf16(x));
+    d.isPicture = isPicture_;
+    d.isArchive = isArchive_;
+    return d;
+}
+
 bool SPIModule::LoadFunctions() {
-    if (modulePath_.empty()) return false;
+    if (modulePath_.empty() || adopted_) return false;
     if (module_) return true;
     module_ = LoadLibraryW(modulePath_.c_str());
     if (!module_) return false;
@@ -117,36 +146,44 @@ bool SPIModule::CheckSupported(SPIFile* file) {
     return CallFunction(isSupported_, 0, name.c_str(), const_cast<uint8_t*>(header)) != 0;
 }
 
-HRESULT SPIModule::DecodePicture(SPIFile* file) {
+RawPicture::~RawPicture() {
+    if (header) LocalFree(header);
+    if (pixels) LocalFree(pixels);
+}
+
+HRESULT SPIModule::DecodeRaw(SPIFile* file, RawPicture& raw) {
     if (!file || !isPicture_) return S_FALSE;
-    if (file->HasPicture()) return S_OK;
     OperationScope scope(*this);
     if (!scope.Ready()) return S_FALSE;
     const std::string name = ToAnsi(file->FilePath());
     std::vector<uint8_t> record(PictureInfoSize(kAbi), 0);
     if (CallFunction(getPictureInfo_, -1, name.c_str(), SusieLong{0}, 0u, record.data()) != 0) return S_FALSE;
-    const PictureInfo info = ReadPictureInfo(record.data(), kAbi);
-    HLOCAL header = nullptr, pixels = nullptr;
-    if (CallFunction(getPicture_, -1, name.c_str(), SusieLong{0}, 0u, &header, &pixels, &ProgressCallback,
+    raw.info = ReadPictureInfo(record.data(), kAbi);
+    if (CallFunction(getPicture_, -1, name.c_str(), SusieLong{0}, 0u, &raw.header, &raw.pixels, &ProgressCallback,
                      Identity()) != 0)
         return S_FALSE;
-    ComPtr<IPictureDisp> picture;
-    HRESULT hr = DibToPicture(header, pixels, picture);
     // The text only when the handle is one the system knows.
-    std::wstring text;
-    const auto textHandle = reinterpret_cast<HLOCAL>(static_cast<uintptr_t>(info.textHandle));
-    if (hr == S_OK && textHandle) {
+    const auto textHandle = reinterpret_cast<HLOCAL>(static_cast<uintptr_t>(raw.info.textHandle));
+    if (textHandle && LocalSize(textHandle)) {
         const SIZE_T n = LocalSize(textHandle);
-        if (const void* p = n ? LocalLock(textHandle) : nullptr) {
-            text = FromAnsi(TextWithin(p, n));
+        if (const void* p = LocalLock(textHandle)) {
+            raw.text = FromAnsi(TextWithin(p, n));
             LocalUnlock(textHandle);
         }
+        LocalFree(textHandle);
     }
-    if (header) LocalFree(header);
-    if (pixels) LocalFree(pixels);
-    if (textHandle && LocalSize(textHandle)) LocalFree(textHandle);
+    return S_OK;
+}
+
+HRESULT SPIModule::DecodePicture(SPIFile* file) {
+    if (!file || !isPicture_) return S_FALSE;
+    if (file->HasPicture()) return S_OK;
+    RawPicture raw;
+    if (DecodeRaw(file, raw) != S_OK) return S_FALSE;
+    ComPtr<IPictureDisp> picture;
+    const HRESULT hr = DibToPicture(raw.header, raw.pixels, picture);
     if (hr != S_OK) return hr;
-    if (!file->SetPicture(picture, info.width, info.height, info.colorDepth, text)) return S_FALSE;
+    if (!file->SetPicture(picture, raw.info.width, raw.info.height, raw.info.colorDepth, raw.text)) return S_FALSE;
     file->SetPluginKey(modulePath_);
     return S_OK;
 }
@@ -179,24 +216,28 @@ std::wstring SafeEntryFileName(const std::wstring& entryName) {
     return last;
 }
 
-std::shared_ptr<SPIFile> SPIModule::ExtractFile(const std::shared_ptr<SPIFile>& file, const std::wstring& entryName) {
-    if (!file || !isArchive_ || entryName.empty()) return nullptr;
-    const std::wstring fileName = SafeEntryFileName(entryName);
-    if (fileName.empty()) return nullptr;
+bool SPIModule::ExtractTo(const std::wstring& archivePath, const std::wstring& entryName, const std::wstring& folder) {
+    if (!isArchive_ || entryName.empty() || SafeEntryFileName(entryName).empty()) return false;
     OperationScope scope(*this);
-    if (!scope.Ready()) return nullptr;
-    const std::string archive = ToAnsi(file->FilePath());
+    if (!scope.Ready()) return false;
+    const std::string archive = ToAnsi(archivePath);
     const std::string entry = ToAnsi(entryName);
-    const std::wstring folder = file->TempFolder();
     std::string destination = ToAnsi(folder);
     destination.push_back('\0');
     std::vector<uint8_t> record(ArchiveEntrySize(kAbi), 0);
     if (CallFunction(getFileInfo_, -1, archive.c_str(), SusieLong{0}, entry.c_str(), 0u, record.data()) != 0)
-        return nullptr;
+        return false;
     const ArchiveEntryInfo info = ReadArchiveEntry(record.data(), kAbi);
-    if (CallFunction(getFile_, -1, archive.c_str(), static_cast<SusieLong>(info.position), destination.data(), 0u,
-                     &ProgressCallback, Identity()) != 0)
-        return nullptr;
+    return CallFunction(getFile_, -1, archive.c_str(), static_cast<SusieLong>(info.position), destination.data(), 0u,
+                        &ProgressCallback, Identity()) == 0;
+}
+
+std::shared_ptr<SPIFile> SPIModule::ExtractFile(const std::shared_ptr<SPIFile>& file, const std::wstring& entryName) {
+    if (!file || !isArchive_ || entryName.empty()) return nullptr;
+    const std::wstring fileName = SafeEntryFileName(entryName);
+    if (fileName.empty()) return nullptr;
+    const std::wstring folder = file->TempFolder();
+    if (!ExtractTo(file->FilePath(), entryName, folder)) return nullptr;
     auto extracted = std::make_shared<SPIFile>();
     if (!extracted->Init(JoinPath(folder, fileName), entryName, file)) return nullptr;
     return extracted;

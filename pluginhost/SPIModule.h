@@ -10,10 +10,24 @@
 #include <vector>
 
 #include "pluginhost/SPIFunction.h"
+#include "pluginhost/host_protocol.h"
 
 namespace quillmount {
 
 class SPIFile;
+
+// A plug-in's bitmap as it handed it over, and what its picture information
+// said; the plug-in's blocks are freed when it goes.
+struct RawPicture {
+    RawPicture() = default;
+    ~RawPicture();
+    RawPicture(const RawPicture&) = delete;
+    RawPicture& operator=(const RawPicture&) = delete;
+    HLOCAL header = nullptr;
+    HLOCAL pixels = nullptr;
+    PictureInfo info;
+    std::wstring text;
+};
 
 class SPIModule {
 public:
@@ -23,18 +37,28 @@ public:
     SPIModule& operator=(const SPIModule&) = delete;
 
     bool LoadInfo(const std::wstring& path);
+    // The self-description read elsewhere (by a host process): this module
+    // then only stands for the plug-in and never loads it here.
+    bool Adopt(const std::wstring& path, const host::Description& description);
+    // This module's self-description as a host process reports it.
+    host::Description Description() const;
     bool LoadFunctions();
     void FreeFunctions();
     bool CheckSupported(SPIFile* file);
     // S_OK decoded; S_FALSE not decoded; an error (overflow) ends the whole load.
     HRESULT DecodePicture(SPIFile* file);
+    // The plug-in's own bitmap of the file: S_OK with the blocks, S_FALSE when it made none.
+    HRESULT DecodeRaw(SPIFile* file, RawPicture& raw);
     bool LoadArchive(SPIFile* file);
     std::shared_ptr<SPIFile> ExtractFile(const std::shared_ptr<SPIFile>& file, const std::wstring& entryName);
+    // Writes one entry of an archive into a folder (ending in "\"); whether the plug-in said it did.
+    bool ExtractTo(const std::wstring& archive, const std::wstring& entryName, const std::wstring& folder);
 
     const std::wstring& ModulePath() const { return modulePath_; }
     bool IsPicture() const { return isPicture_; }
     bool IsArchive() const { return isArchive_; }
     std::vector<std::wstring> Filters() const { return filters_; }
+    std::vector<std::wstring> Descriptions() const { return descriptions_; }
     const std::wstring& ApiVersion() const { return apiVersion_; }
     const std::wstring& PluginName() const { return pluginName_; }
 
@@ -52,6 +76,7 @@ private:
     std::wstring modulePath_, apiVersion_, pluginName_;
     std::vector<std::wstring> filters_, descriptions_;
     bool isPicture_ = false, isArchive_ = false;
+    bool adopted_ = false;
     HMODULE module_ = nullptr;
     IsSupportedFn isSupported_ = nullptr;
     GetPictureInfoFn getPictureInfo_ = nullptr;

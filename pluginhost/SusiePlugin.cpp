@@ -239,7 +239,7 @@ STDMETHODIMP SusiePluginControl::get_AllPicturesFilter(BSTR* value) {
 }
 
 STDMETHODIMP SusiePluginControl::Start() {
-    auto manager = std::make_unique<SPIManager>();
+    auto manager = std::make_shared<SPIManager>();
     manager->OnDecoding = [this](int32_t c, int32_t t, bool& cancel) { OnDecoding(c, t, cancel); };
     manager_ = std::move(manager);  // a previous manager goes: Start rescans
     return S_OK;
@@ -251,10 +251,11 @@ STDMETHODIMP SusiePluginControl::LoadSusiePicture(BSTR newFile, IPictureDisp** p
     const std::wstring name = newFile ? std::wstring(newFile, SysStringLen(newFile)) : std::wstring();
     auto file = std::make_shared<SPIFile>();
     // Before Start there are no plug-ins to ask: no picture, as for a refused load.
-    if (!file->Init(name, L"", nullptr) || !manager_) return S_OK;
+    const std::shared_ptr<SPIManager> manager = manager_;
+    if (!file->Init(name, L"", nullptr) || !manager) return S_OK;
     cancel_ = false;
     AddRef();  // a host may drop its last reference inside the progress event
-    const HRESULT hr = manager_->LoadFile(file.get());
+    const HRESULT hr = manager->LoadFile(file.get());
     HRESULT result = S_OK;
     if (FAILED(hr)) {
         result = hr;  // errors from deeper down pass unchanged

@@ -122,7 +122,9 @@ private:
     HRESULT RaiseError(HRESULT number, const wchar_t* description);
 
     LONG refs_ = 1;
-    std::unique_ptr<SPIManager> manager_;
+    // Shared with a running load: a Start from inside its progress event replaces
+    // the manager without freeing the one the load still uses.
+    std::shared_ptr<SPIManager> manager_;
     LONG progressMax_ = 0;
     LONG progressValue_ = 0;
     bool cancel_ = false;

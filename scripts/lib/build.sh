@@ -18,5 +18,17 @@ build_native() {
 build_fuzz() {
   cmake -S "$TS_ROOT" -B "$TS_BUILD/fuzz" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMSEL_FUZZ=ON >/dev/null
-  cmake --build "$TS_BUILD/fuzz" -j"$(nproc)" --target dib_fuzz records_fuzz
+  cmake --build "$TS_BUILD/fuzz" -j"$(nproc)" --target dib_fuzz records_fuzz host_reply_fuzz
+}
+# Each build's plug-in host and test plug-ins beside the other build's, so
+# that either viewer can use plug-ins of both kinds (only where the machine
+# runs 32-bit programs: elsewhere the 32-bit host could not start anyway).
+cross_copy_builds() {
+  local a="$TS_BUILD/win64/bin" b="$TS_BUILD/win32/bin"
+  [ -d "$a" ] && [ -d "$b" ] || return 0
+  cp -p "$b/QuillmountHost32.exe" "$a/" 2>/dev/null || true
+  cp -p "$a/QuillmountHost64.exe" "$b/" 2>/dev/null || true
+  mkdir -p "$a/testplugins" "$b/testplugins"
+  cp -p "$b"/testplugins/*.spi "$a/testplugins/" 2>/dev/null || true
+  cp -p "$a"/testplugins/*.sph "$b/testplugins/" 2>/dev/null || true
 }

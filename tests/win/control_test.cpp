@@ -429,3 +429,89 @@ TEST(ControlRegistration, ForTheUserTheKeysGoUnderTheUsersClasses) {
     EXPECT_EQ(RunProcess(L"regsvr32.exe /s \"" + Dll() + L"\""), 0u);
     EXPECT_EQ(CLSIDFromProgID(L"Quillmount.SusiePlugin", &found), S_OK);
 }
+
+namespace {
+// Connects a sink to the control's event; the point to disconnect from later.
+IConnectionPoint* Connect(IDispatch* control, Sink& sink, DWORD& cookie) {
+    IProvideClassInfo2* pci = nullptr;
+    IConnectionPointContainer* cpc = nullptr;
+    IConnectionPoint* cp = nullptr;
+    IID events{};
+    if (SUCCEEDED(control->QueryInterface(IID_IProvideClassInfo2, reinterpret_cast<void**>(&pci)))) {
+        pci->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &events);
+        pci->Release();
+    }
+    if (SUCCEEDED(control->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&cpc)))) {
+        cpc->FindConnectionPoint(events, &cp);
+        cpc->Release();
+    }
+    if (cp && FAILED(cp->Advise(&sink, &cookie))) {
+        cp->Release();
+        cp = nullptr;
+    }
+    return cp;
+}
+}  // namespace
+
+// Plug-ins of the other bitness through the control, as its callers see
+// them: in the filter after the control's own kind, with progress events and
+// the cancel; a plug-in that crashes is a file nobody reads.
+TEST_F(ControlTest, PluginsOfBothBitnessesWorkThroughTheControlAndACrashIsAnUnreadableFile) {
+    TempDir mixed;
+    if (!InstallOtherKindPlugin(L"pnm", mixed.path()))
+        GTEST_SKIP() << "no plug-ins of the other bitness beside this build (the machine runs no 32-bit programs)";
+    InstallTestPlugin(L"crash_decode", mixed.path());
+    SetPluginFolder(mixed.path());
+    ASSERT_EQ(Invoke(control, 0x60030005, DISPATCH_METHOD).hr, S_OK);
+    Call f = Invoke(control, 0x68030000, DISPATCH_PROPERTYGET);
+    EXPECT_STREQ(V_BSTR(&f.result), L"*.bmp;*.crsh;*.ppm;*.pgm");
+    VariantClear(&f.result);
+
+    Sink sink;
+    long lastValue = -1, lastMax = -1;
+    sink.onProgress = [&] {
+        Call v = Invoke(control, 0x68030002, DISPATCH_PROPERTYGET);
+        Call m = Invoke(control, 0x68030003, DISPATCH_PROPERTYGET);
+        lastValue = V_I4(&v.result), lastMax = V_I4(&m.result);
+    };
+    DWORD cookie = 0;
+    IConnectionPoint* cp = Connect(control, sink, cookie);
+    ASSERT_NE(cp, nullptr);
+    WriteBytes(files / L"tall.ppm", TallPpm());
+    Call l = Invoke(control, 0x60030008, DISPATCH_METHOD, {Text(files / L"tall.ppm")});
+    ASSERT_EQ(l.hr, S_OK);
+    ASSERT_NE(V_DISPATCH(&l.result), nullptr);
+    IPicture* pic = nullptr;
+    ASSERT_EQ(V_DISPATCH(&l.result)->QueryInterface(IID_IPicture, reinterpret_cast<void**>(&pic)), S_OK);
+    EXPECT_EQ(PixelOf(forms::Picture(pic, false), 0, 119), 0x7F7F7Fu);
+    VariantClear(&l.result);
+    EXPECT_EQ(sink.events, 61);  // every report of the plug-in, every other row of 120 and the last
+    EXPECT_EQ(lastValue, 120);
+    EXPECT_EQ(lastMax, 120);
+
+    sink.onProgress = [&] {
+        VARIANT t;
+        V_VT(&t) = VT_BOOL;
+        V_BOOL(&t) = VARIANT_TRUE;
+        Invoke(control, 0x68030001, DISPATCH_PROPERTYPUT, {t});
+    };
+    sink.events = 0;
+    Call c = Invoke(control, 0x60030008, DISPATCH_METHOD, {Text(files / L"tall.ppm")});
+    EXPECT_EQ(c.hr, S_OK);
+    EXPECT_EQ(V_DISPATCH(&c.result), nullptr);
+    EXPECT_EQ(sink.events, 1);
+    sink.onProgress = nullptr;
+
+    WriteBytes(files / L"bad.crsh", {'C', 'R', 'S', 'H'});
+    Call e = Invoke(control, 0x60030008, DISPATCH_METHOD, {Text(files / L"bad.crsh")});
+    ASSERT_EQ(e.hr, DISP_E_EXCEPTION);
+    EXPECT_EQ(e.excep.scode, static_cast<SCODE>(0x80040001));
+    SysFreeString(e.excep.bstrDescription);
+    SysFreeString(e.excep.bstrSource);
+    SysFreeString(e.excep.bstrHelpFile);
+    Call again = Invoke(control, 0x60030008, DISPATCH_METHOD, {Text(files / L"tall.ppm")});
+    EXPECT_NE(V_DISPATCH(&again.result), nullptr);
+    VariantClear(&again.result);
+    EXPECT_EQ(cp->Unadvise(cookie), S_OK);
+    cp->Release();
+}

@@ -38,6 +38,7 @@ const wchar_t kFailTitle[] = L"未対応フォーマット";
 }  // namespace
 
 TEST_F(EngineTest, LoadPreparesTheOpenDialogWithTheFourEntryFilter) {
+    frmBackground.SettleOpenDialog();
     EXPECT_EQ(frmBackground.CommonDialog.Filter,
               L"全てのファイル (*.*)|*.*|全ての画像ファイル|*.bmp;;*.jpg;*.jpeg;*.gif|ビットマップファイル (*.BMP)|*.bmp"
               L"|JPEGファイル (*.JPG, *.JPEG)|*.jpg;*.jpeg");

@@ -94,7 +94,9 @@ std::vector<uint8_t> Tar(const std::vector<std::pair<std::string, std::string>>&
     return out;
 }
 
-class PluginHostTest : public ::testing::Test {
+// Every test twice: plug-ins in a host process, as the control runs them,
+// and in this process, as it runs them when no host can be started.
+class PluginHostTest : public ::testing::TestWithParam<SPIManager::Isolation> {
 protected:
     void TearDown() override { SetPluginPath(nullptr); }
     TempDir files;
@@ -102,21 +104,27 @@ protected:
 
 }  // namespace
 
-TEST_F(PluginHostTest, TheFolderComesFromTheRegistryWithOneClosingSeparator) {
+INSTANTIATE_TEST_SUITE_P(Isolation, PluginHostTest,
+                         ::testing::Values(SPIManager::Isolation::Hosts, SPIManager::Isolation::InProcess),
+                         [](const auto& info) {
+                             return info.param == SPIManager::Isolation::Hosts ? "InAHost" : "InThisProcess";
+                         });
+
+TEST_P(PluginHostTest, TheFolderComesFromTheRegistryWithOneClosingSeparator) {
     {
         PluginFolder folder({L"pnm"}, false);
-        SPIManager m;
+        SPIManager m(GetParam());
         EXPECT_EQ(m.Path(), folder.dir.path() + L"\\");
         EXPECT_EQ(m.ModuleOrder(), std::vector<std::wstring>{folder.Module(L"pnm")});
         EXPECT_EQ(m.PictureFilter(), L"*.ppm;*.pgm");
     }
     {
         PluginFolder folder({L"pnm"}, true);
-        SPIManager m;
+        SPIManager m(GetParam());
         EXPECT_EQ(m.Path(), folder.dir.path() + L"\\");
     }
     SetPluginPath(nullptr);
-    SPIManager none;
+    SPIManager none(GetParam());
     EXPECT_EQ(none.PictureFilter(), L"");
     EXPECT_TRUE(none.ModuleOrder().empty());
     // Without plug-ins a bitmap still loads through the platform, anything else gives no picture.
@@ -131,32 +139,32 @@ TEST_F(PluginHostTest, TheFolderComesFromTheRegistryWithOneClosingSeparator) {
     EXPECT_FALSE(ppm->HasPicture());
 }
 
-TEST_F(PluginHostTest, TheFilterTakesEachPicturePluginsFirstFilterOnly) {
+TEST_P(PluginHostTest, TheFilterTakesEachPicturePluginsFirstFilterOnly) {
     {
         PluginFolder folder({L"blank_filter"});
-        EXPECT_EQ(SPIManager().PictureFilter(), L"*.jpg ;*.jpeg");
+        EXPECT_EQ(SPIManager(GetParam()).PictureFilter(), L"*.jpg ;*.jpeg");
     }
     {
         PluginFolder folder({L"no_star_filter"});
-        EXPECT_EQ(SPIManager().PictureFilter(), L"bc");
+        EXPECT_EQ(SPIManager(GetParam()).PictureFilter(), L"bc");
     }
     {
         PluginFolder folder({L"tar"});  // archives contribute nothing
-        SPIManager m;
+        SPIManager m(GetParam());
         EXPECT_EQ(m.PictureFilter(), L"");
         EXPECT_EQ(m.ModuleOrder().size(), 1u);
     }
     PluginFolder folder({L"pnm", L"dibshape"});
-    SPIManager m;
+    SPIManager m(GetParam());
     const std::wstring f = m.PictureFilter();
     EXPECT_TRUE(f == L"*.ppm;*.pgm;*.tstdib" || f == L"*.tstdib;*.ppm;*.pgm") << testing::PrintToString(f);
     EXPECT_EQ(f.find(L"*.pnm"), std::wstring::npos);  // a second filter string takes no part
 }
 
-TEST_F(PluginHostTest, SelfDescriptionsDecideWhichPluginsTakePart) {
+TEST_P(PluginHostTest, SelfDescriptionsDecideWhichPluginsTakePart) {
     PluginFolder folder({L"three_strings", L"version_lower", L"version_long", L"version_short", L"no_picture_info",
                          L"long_name"});
-    SPIManager m;
+    SPIManager m(GetParam());
     auto order = m.ModuleOrder();
     std::sort(order.begin(), order.end());
     EXPECT_EQ(order, (std::vector<std::wstring>{folder.Module(L"long_name"), folder.Module(L"no_picture_info")}));
@@ -180,9 +188,9 @@ TEST_F(PluginHostTest, SelfDescriptionsDecideWhichPluginsTakePart) {
     EXPECT_FALSE(partial.CheckSupported(f.get()));
 }
 
-TEST_F(PluginHostTest, PicturesComeOutWithTheirPropertiesAndText) {
+TEST_P(PluginHostTest, PicturesComeOutWithTheirPropertiesAndText) {
     PluginFolder folder({L"pnm"});
-    SPIManager m;
+    SPIManager m(GetParam());
     WriteBytes(files / L"c.ppm", Ppm(L"夕焼け comment"));
     WriteBytes(files / L"g.pgm", Pgm());
     int reports = 0;
@@ -212,9 +220,9 @@ TEST_F(PluginHostTest, PicturesComeOutWithTheirPropertiesAndText) {
     EXPECT_EQ(Pixel(g->Picture(), 1, 1), 0x404040u);
 }
 
-TEST_F(PluginHostTest, ATextHandlePackedAfterTheColourDepthIsFoundToo) {
+TEST_P(PluginHostTest, ATextHandlePackedAfterTheColourDepthIsFoundToo) {
     PluginFolder folder({L"packed_info"});
-    SPIManager m;
+    SPIManager m(GetParam());
     WriteBytes(files / L"c.ppm", Ppm(L"packed text"));
     auto c = FileFor(files / L"c.ppm");
     ASSERT_EQ(m.LoadFile(c.get()), S_OK);
@@ -223,9 +231,9 @@ TEST_F(PluginHostTest, ATextHandlePackedAfterTheColourDepthIsFoundToo) {
     EXPECT_EQ(c->PictureDepth(), 24);
 }
 
-TEST_F(PluginHostTest, TheSuccessfulPluginMovesToTheFrontAndAFailingOneKeepsItsPlace) {
+TEST_P(PluginHostTest, TheSuccessfulPluginMovesToTheFrontAndAFailingOneKeepsItsPlace) {
     PluginFolder folder({L"fails_decode", L"pnm", L"dibshape"});
-    SPIManager m;
+    SPIManager m(GetParam());
     const auto before = m.ModuleOrder();
     WriteBytes(files / L"c.ppm", Ppm());
     auto c = FileFor(files / L"c.ppm");
@@ -240,9 +248,9 @@ TEST_F(PluginHostTest, TheSuccessfulPluginMovesToTheFrontAndAFailingOneKeepsItsP
     EXPECT_EQ(std::vector<std::wstring>(after.begin() + 1, after.end()), rest);
 }
 
-TEST_F(PluginHostTest, CancelStopsTheTrialAndNestedLoadsAreRefused) {
+TEST_P(PluginHostTest, CancelStopsTheTrialAndNestedLoadsAreRefused) {
     PluginFolder folder({L"pnm", L"long_name"});  // both decode PPM
-    SPIManager m;
+    SPIManager m(GetParam());
     WriteBytes(files / L"c.ppm", Ppm());
     auto c = FileFor(files / L"c.ppm");
     int reports = 0;
@@ -262,9 +270,9 @@ TEST_F(PluginHostTest, CancelStopsTheTrialAndNestedLoadsAreRefused) {
     EXPECT_TRUE(c->HasPicture());
 }
 
-TEST_F(PluginHostTest, ABitmapThePlatformReadsNeverReachesAPlugin) {
+TEST_P(PluginHostTest, ABitmapThePlatformReadsNeverReachesAPlugin) {
     PluginFolder folder({L"pnm", L"dibshape"});
-    SPIManager m;
+    SPIManager m(GetParam());
     int reports = 0;
     m.OnDecoding = [&](int32_t, int32_t, bool&) { ++reports; };
     WriteBytes(files / L"a.bmp", ReadBytes(DataPath(L"sample.bmp")));
@@ -291,9 +299,9 @@ uint32_t PaletteColour(int i) {
 }
 }  // namespace
 
-TEST_F(PluginHostTest, EveryHeaderShapeTheHostTakesShowsTheSamePictureInBothRowOrders) {
+TEST_P(PluginHostTest, EveryHeaderShapeTheHostTakesShowsTheSamePictureInBothRowOrders) {
     PluginFolder folder({L"dibshape"});
-    SPIManager m;
+    SPIManager m(GetParam());
     std::shared_ptr<SPIFile> f;
     // 24 and 32 bits, both orders.
     for (const char* line : {"40 5 3 24 0 0 0 48", "40 5 -3 24 0 0 0 48", "40 5 3 32 0 0 0 60", "124 5 -3 32 0 0 0 60"}) {
@@ -322,9 +330,9 @@ TEST_F(PluginHostTest, EveryHeaderShapeTheHostTakesShowsTheSamePictureInBothRowO
     EXPECT_EQ(Pixel(f->Picture(), 2, 1), (0x84u << 16) | (0x08u << 8) | 0x10u);
 }
 
-TEST_F(PluginHostTest, HeadersTheHostDoesNotTakeGiveNoPictureAndHugeOnesAnError) {
+TEST_P(PluginHostTest, HeadersTheHostDoesNotTakeGiveNoPictureAndHugeOnesAnError) {
     PluginFolder folder({L"dibshape"});
-    SPIManager m;
+    SPIManager m(GetParam());
     std::shared_ptr<SPIFile> f;
     for (const char* line : {"12 5 3 24 0 0 0 48",    // old core header
                              "40 5 3 16 3 0 3 32",    // bit fields
@@ -344,9 +352,9 @@ TEST_F(PluginHostTest, HeadersTheHostDoesNotTakeGiveNoPictureAndHugeOnesAnError)
     EXPECT_TRUE(f->HasPicture());
 }
 
-TEST_F(PluginHostTest, ArchivesListExtractIntoATemporaryFolderAndCleanUp) {
+TEST_P(PluginHostTest, ArchivesListExtractIntoATemporaryFolderAndCleanUp) {
     PluginFolder folder({L"tar", L"pnm"});
-    SPIManager m;
+    SPIManager m(GetParam());
     const std::string picture(reinterpret_cast<const char*>(Ppm().data()), Ppm().size());
     WriteBytes(files / L"a.tar", Tar({{"dir/sub/pic.ppm", picture}, {"top.txt", "hello"}, {"../evil.txt", "x"}}));
     auto archive = FileFor(files / L"a.tar");

@@ -50,6 +50,7 @@ protected:
 TEST_F(PluginViewerTest, PluginFormatsAreOfferedAndOpen) {
     frmBackground.Load();
     ASSERT_TRUE(frmBackground.SusiePlugin.HasControl());
+    frmBackground.SettleOpenDialog();
     EXPECT_EQ(frmBackground.CommonDialog.Filter,
               L"全てのファイル (*.*)|*.*|全ての画像ファイル|*.bmp;*.ppm;*.pgm;*.jpg;*.jpeg;*.gif"
               L"|ビットマップファイル (*.BMP)|*.bmp|JPEGファイル (*.JPG, *.JPEG)|*.jpg;*.jpeg");
@@ -114,4 +115,41 @@ TEST_F(PluginViewerTest, WithoutRegistrationTheControlComesFromTheLibraryBesideT
     EXPECT_TRUE(frmBackground.PictureLoadRun(files / L"tall.ppm", false));
     frmBackground.Unload();
     ASSERT_EQ(RunProcess(L"regsvr32.exe /s \"" + ProgramFolder() + L"\\Quillmount.dll\""), 0u);
+}
+
+// A plug-in that crashes, and one that hangs until the user presses Escape:
+// the viewer tells the user as for any file it cannot read, keeps the
+// picture it showed, and the next file opens through a fresh host.
+TEST_F(PluginViewerTest, APluginThatCrashesOrHangsCostsOnlyItsLoad) {
+    WriteBytes(files / L"bad.crsh", {'C', 'R', 'S', 'H'});
+    frmBackground.Load();
+    ASSERT_TRUE(frmBackground.PictureLoadRun(DataPath(L"sample.jpg"), true));
+    frmNormal.Show();
+    const COLORREF shown = GetPixel(frmBackground.picLoad.hDC(), 2, 2);
+    for (const wchar_t* plugin : {L"crash_decode", L"endless"}) {
+        const bool hangs = std::wstring(plugin) == L"endless";
+        SCOPED_TRACE(hangs ? "a plug-in that hangs" : "a plug-in that crashes");
+        TempDir folder;
+        InstallTestPlugin(plugin, folder.path());
+        InstallTestPlugin(L"pnm", folder.path());
+        SetPluginFolder(folder.path());
+        frmBackground.SusiePlugin.Start();
+        MsgBoxRecorder boxes;
+        if (hangs) PostMessageW(frmNormal.hWnd(), WM_KEYDOWN, VK_ESCAPE, 0);  // the user gives up
+        {
+            FileDialogAnswer answer(files / L"bad.crsh");
+            OpenPictureLoad(frmNormal.picView, &frmNormal.lblProgress, frmNormal, true);
+        }
+        ASSERT_EQ(boxes.calls.size(), 1u);
+        EXPECT_EQ(boxes.calls[0].prompt, L"画像ファイルを開くことが出来ませんでした！");
+        EXPECT_EQ(CurrentFileName, DataPath(L"sample.jpg"));
+        EXPECT_EQ(GetPixel(frmBackground.picLoad.hDC(), 2, 2), shown);
+        EXPECT_EQ(frmNormal.Caption(), L"sample.jpg - Tamsel2");
+
+        FileDialogAnswer answer(files / L"tall.ppm");
+        OpenPictureLoad(frmNormal.picView, &frmNormal.lblProgress, frmNormal, true);
+        EXPECT_EQ(CurrentFileName, files / L"tall.ppm");
+        EXPECT_EQ(frmNormal.picView.ScaleHeight(), 200);
+        ASSERT_TRUE(frmBackground.PictureLoadRun(DataPath(L"sample.jpg"), true));
+    }
 }

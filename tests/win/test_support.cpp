@@ -191,6 +191,16 @@ void InstallTestPlugin(const std::wstring& name, const std::wstring& folder) {
                           (folder + L"\\" + file).c_str(), FALSE));
 }
 
+bool InstallOtherKindPlugin(const std::wstring& name, const std::wstring& folder) {
+#ifdef _WIN64
+    const std::wstring file = name + L".spi";
+#else
+    const std::wstring file = name + L".sph";
+#endif
+    return CopyFileW((tamsel::ProgramFolder() + L"\\testplugins\\" + file).c_str(), (folder + L"\\" + file).c_str(),
+                     FALSE) != FALSE;
+}
+
 void SetPluginFolder(const std::wstring& path) {
     HKEY key;
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Obrinth\\Susie\\Plug-in", 0, nullptr, 0, KEY_SET_VALUE,

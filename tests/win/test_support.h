@@ -76,6 +76,10 @@ void EmptyTheClipboard();
 DWORD RunProcess(const std::wstring& commandLine);
 // Copies one of the project's test plug-ins (built for this architecture) into a folder.
 void InstallTestPlugin(const std::wstring& name, const std::wstring& folder);
+// The same plug-in built for the other bitness (*.spi beside the 64-bit
+// build, *.sph beside the 32-bit one), where the build placed it there;
+// false when it did not.
+bool InstallOtherKindPlugin(const std::wstring& name, const std::wstring& folder);
 // Records the Susie plug-in folder in the registry.
 void SetPluginFolder(const std::wstring& path);
 

@@ -1,0 +1,250 @@
+// QuillmountHost64.exe / QuillmountHost32.exe BLOCK CONTROL-PID
+// Runs the Susie plug-ins of its own bitness for a control in another
+// process. It serves one request at a time from the shared block the control
+// named, and ends when asked, when the control's process ends, or, at once,
+// when a plug-in faults: a process a plug-in has broken is not trusted again.
+#include <windows.h>
+
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "pluginhost/SPIFile.h"
+#include "pluginhost/SPIFunction.h"
+#include "pluginhost/SPIModule.h"
+#include "pluginhost/host_protocol.h"
+#include "pluginhost/plugin_trial.h"
+
+using namespace quillmount;
+
+namespace {
+
+LONG WINAPI EndOnFault(EXCEPTION_POINTERS* e) {
+    TerminateProcess(GetCurrentProcess(), e && e->ExceptionRecord ? e->ExceptionRecord->ExceptionCode : 3);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+std::wstring Wide(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
+std::u16string Utf16(const std::wstring& s) { return std::u16string(s.begin(), s.end()); }
+
+void Set(uint32_t& field, uint32_t v) { InterlockedExchange(reinterpret_cast<volatile LONG*>(&field), static_cast<LONG>(v)); }
+uint32_t Get(const uint32_t& field) {
+    return static_cast<uint32_t>(
+        InterlockedCompareExchange(reinterpret_cast<volatile LONG*>(const_cast<uint32_t*>(&field)), 0, 0));
+}
+
+class Host {
+public:
+    Host(host::Block* block, HANDLE reply, HANDLE progress) : block_(block), reply_(reply), progress_(progress) {}
+    ~Host() { DropBulk(); }
+
+    void Serve(host::Op op) {
+        DropBulk();  // the control holds its own handle to what it took
+        host::Reader r(block_->request, std::min<size_t>(Get(block_->requestBytes), host::kAreaSize));
+        host::Writer w(block_->reply, host::kAreaSize);
+        Set(block_->bulkKind, static_cast<uint32_t>(host::Bulk::None));
+        switch (op) {
+        case host::Op::Describe: Describe(r, w); break;
+        case host::Op::Load: Load(r, w); break;
+        case host::Op::Extract: Extract(r, w); break;
+        default: break;
+        }
+        Set(block_->replyBytes, w.Fits() ? static_cast<uint32_t>(w.Used()) : 0);
+        Set(block_->replySerial, Get(block_->requestSerial));
+        SetEvent(reply_);
+    }
+
+private:
+    // The module for a plug-in file, its self-description read once.
+    SPIModule* Module(const std::wstring& path) {
+        auto it = modules_.find(path);
+        if (it == modules_.end()) {
+            auto m = std::make_unique<SPIModule>();
+            if (!m->LoadInfo(path)) m.reset();
+            it = modules_.emplace(path, std::move(m)).first;
+        }
+        return it->second.get();
+    }
+
+    void Describe(host::Reader& r, host::Writer& w) {
+        std::vector<std::u16string> paths;
+        if (!host::ReadDescribeRequest(r, paths)) return;
+        std::vector<std::optional<host::Description>> described;
+        for (size_t i = 0; i < paths.size(); ++i) {
+            Set(block_->working, static_cast<uint32_t>(i));
+            SPIModule* m = Module(Wide(paths[i]));
+            described.push_back(m ? std::optional<host::Description>(m->Description()) : std::nullopt);
+        }
+        host::WriteDescribeReply(w, described);
+    }
+
+    void Report(int32_t current, int32_t total, bool& cancel) {
+        const uint32_t n = Get(block_->progressSerial) + 1;
+        block_->reports[n % host::kReports] = {current, total};
+        Set(block_->progressSerial, n);  // a full barrier: the report is there before its number
+        SetEvent(progress_);
+        cancel = Get(block_->cancel) != 0;  // written by the control after it heard an earlier report
+    }
+
+    void Load(host::Reader& r, host::Writer& w) {
+        std::u16string path;
+        std::vector<std::u16string> paths;
+        host::LoadReply reply;
+        reply.result = S_OK;
+        if (!host::ReadLoadRequest(r, path, paths)) {
+            host::WriteLoadReply(w, reply);
+            return;
+        }
+        SPIFile file;
+        file.Init(Wide(path), L"", nullptr);
+        // A file that cannot be described takes part as a plug-in that supports nothing.
+        std::vector<SPIModule> none(1);
+        std::vector<SPIModule*> modules;
+        for (auto& p : paths) {
+            SPIModule* m = Module(Wide(p));
+            modules.push_back(m ? m : &none[0]);
+        }
+        for (SPIModule* m : modules)
+            m->OnDecoding = [this](int32_t c, int32_t t, bool& cancel) { Report(c, t, cancel); };
+        const TrialResult t = TryModules(
+            file, modules, [&](SPIModule& m) { return Decode(m, file, reply); },
+            [this] { return Get(block_->cancel) != 0; }, [this](int i) { Set(block_->working, static_cast<uint32_t>(i)); });
+        for (SPIModule* m : modules) m->OnDecoding = nullptr;
+
+        if (FAILED(t.error) || t.winner < 0) {
+            const HRESULT error = t.error;
+            reply = host::LoadReply();
+            reply.result = error;
+            DropBulk();
+        } else {
+            reply.winner = t.winner;
+            if (!reply.picture)
+                for (int32_t i = 0; i < file.EntryCount(); ++i)
+                    reply.entries.push_back({Utf16(file.EntryNameAt(i)), file.EntrySizeAt(i)});
+        }
+        host::WriteLoadReply(w, reply);
+        if (!w.Fits()) {
+            // A listing too long for the block goes whole into a section.
+            size_t bytes = 64;
+            for (auto& e : reply.entries) bytes += 12 + 2 * e.name.size();
+            std::vector<uint8_t> big(bytes);
+            host::Writer bw(big.data(), big.size());
+            host::WriteLoadReply(bw, reply);
+            if (bw.Fits() && PutBulk(host::Bulk::Reply, big.data(), bw.Used(), nullptr, 0)) {
+                Set(block_->replyBytes, 0);
+            } else {
+                reply.entries.clear();
+                reply.winner = -1;
+            }
+        }
+    }
+
+    // A picture plug-in's bitmap, checked as the control's process would,
+    // into a section the control maps: header and colour table, then the pixels.
+    HRESULT Decode(SPIModule& m, SPIFile& file, host::LoadReply& reply) {
+        RawPicture raw;
+        if (m.DecodeRaw(&file, raw) != S_OK) return S_FALSE;
+        LockedBlock head(raw.header), bits(raw.pixels);
+        DibLayout layout;
+        switch (CheckDib(head.data(), head.size(), bits.size(), layout)) {
+        case DibCheck::Overflow: return DISP_E_OVERFLOW;
+        case DibCheck::NoPicture: return S_FALSE;
+        case DibCheck::Ok: break;
+        }
+        const uint32_t headerBytes = layout.headerSize + 4 * layout.colors;
+        if (!PutBulk(host::Bulk::Picture, head.data(), headerBytes, bits.data(), layout.pixelBytes)) return S_FALSE;
+        reply.picture = true;
+        reply.width = raw.info.width;
+        reply.height = raw.info.height;
+        reply.depth = raw.info.colorDepth;
+        reply.text = Utf16(raw.text);
+        reply.headerBytes = headerBytes;
+        reply.pixelOffset = host::PixelOffsetFor(headerBytes);
+        reply.pixelBytes = layout.pixelBytes;
+        return S_OK;
+    }
+
+    bool PutBulk(host::Bulk kind, const uint8_t* first, size_t firstBytes, const uint8_t* second, size_t secondBytes) {
+        DropBulk();
+        const uint64_t offset = second ? host::PixelOffsetFor(static_cast<uint32_t>(firstBytes)) : 0;
+        const uint64_t total = second ? offset + secondBytes : firstBytes;
+        HANDLE section = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE,
+                                            static_cast<DWORD>(total >> 32), static_cast<DWORD>(total), nullptr);
+        if (!section) return false;
+        auto* view = static_cast<uint8_t*>(MapViewOfFile(section, FILE_MAP_WRITE, 0, 0, static_cast<SIZE_T>(total)));
+        if (!view) {
+            CloseHandle(section);
+            return false;
+        }
+        std::memcpy(view, first, firstBytes);
+        if (second) std::memcpy(view + offset, second, secondBytes);
+        UnmapViewOfFile(view);
+        bulk_ = section;
+        Set(block_->bulkHandle, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(section)));
+        block_->bulkBytes = total;
+        Set(block_->bulkKind, static_cast<uint32_t>(kind));
+        return true;
+    }
+
+    void DropBulk() {
+        if (bulk_) CloseHandle(bulk_);
+        bulk_ = nullptr;
+    }
+
+    void Extract(host::Reader& r, host::Writer& w) {
+        host::ExtractRequest request;
+        bool done = false;
+        if (host::ReadExtractRequest(r, request)) {
+            SPIModule* m = Module(Wide(request.module));
+            if (m) {
+                m->OnDecoding = [this](int32_t c, int32_t t, bool& cancel) { Report(c, t, cancel); };
+                done = m->ExtractTo(Wide(request.archive), Wide(request.entry), Wide(request.folder));
+                m->OnDecoding = nullptr;
+            }
+        }
+        w.U32(done ? 1 : 0);
+    }
+
+    host::Block* block_;
+    HANDLE reply_, progress_;
+    HANDLE bulk_ = nullptr;
+    std::map<std::wstring, std::unique_ptr<SPIModule>> modules_;
+};
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // No dialog for a fault or a missing disk: the host just ends.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    SetUnhandledExceptionFilter(&EndOnFault);
+
+    const int argc = __argc;
+    wchar_t** argv = __wargv;
+    if (!argv || argc != 3) return 2;
+    const std::wstring name = argv[1];
+    const DWORD controlPid = static_cast<DWORD>(_wtoi(argv[2]));
+    HANDLE mapping = OpenFileMappingW(FILE_MAP_WRITE, FALSE, name.c_str());
+    HANDLE request = OpenEventW(SYNCHRONIZE, FALSE, (name + L"-req").c_str());
+    HANDLE reply = OpenEventW(EVENT_MODIFY_STATE, FALSE, (name + L"-rep").c_str());
+    HANDLE progress = OpenEventW(EVENT_MODIFY_STATE, FALSE, (name + L"-prg").c_str());
+    HANDLE control = OpenProcess(SYNCHRONIZE, FALSE, controlPid);
+    auto* block = mapping ? static_cast<host::Block*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof(host::Block)))
+                          : nullptr;
+    if (!block || !request || !reply || !progress || !control || block->magic != host::kMagic ||
+        block->version != host::kVersion)
+        return 3;
+    Set(block->hostPid, GetCurrentProcessId());
+    Set(block->hostReady, 1);
+
+    Host host(block, reply, progress);
+    for (;;) {
+        HANDLE waits[2] = {request, control};
+        if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) break;  // the control is gone
+        const auto op = static_cast<host::Op>(Get(block->op));
+        if (op == host::Op::Quit) break;
+        host.Serve(op);
+    }
+    return 0;
+}

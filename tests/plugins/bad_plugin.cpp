@@ -1,0 +1,66 @@
+// Picture plug-ins that misbehave on files beginning with "CRSH" (one already
+// when it describes itself), each in one
+// of the ways a plug-in can take its host process down or hold it: a write
+// through null in IsSupported, in GetPicture or right after a progress
+// report, a stack overflow, an exit of the whole process, an endless loop
+// that reports nothing. Every other file they leave alone.
+#include "plugin_common.h"
+
+namespace {
+
+const char* const kInfo[] = {"00IN", "Misbehaving test plug-in", "*.crsh", "Crash pictures"};
+
+bool Ours(const void* header) {
+    const auto* h = static_cast<const uint8_t*>(header);
+    return h && h[0] == 'C' && h[1] == 'R' && h[2] == 'S' && h[3] == 'H';
+}
+
+void WriteThroughNull() { *static_cast<volatile int*>(nullptr) = 1; }
+
+__attribute__((noinline)) int Deeper(int n) {
+    volatile char frame[4096];
+    frame[0] = static_cast<char>(n);
+    return Deeper(n + 1) + frame[0];
+}
+
+}  // namespace
+
+SPI_EXPORT int WINAPI GetPluginInfo(int index, char* buffer, int length) {
+#ifdef BAD_INFO
+    if (index == 1) WriteThroughNull();
+#endif
+    return InfoString(kInfo, 4, index, buffer, length);
+}
+
+SPI_EXPORT int WINAPI IsSupported(const char*, void* header) {
+    if (!Ours(header)) return 0;
+#ifdef BAD_SUPPORTED
+    WriteThroughNull();
+#endif
+    return 1;
+}
+
+SPI_EXPORT int WINAPI GetPictureInfo(const char*, SusieLong, unsigned, PictureInfoRecord* info) {
+    std::memset(info, 0, sizeof *info);
+    info->width = info->height = 1;
+    info->colorDepth = 24;
+    return kOk;
+}
+
+SPI_EXPORT int WINAPI GetPicture(const char*, SusieLong, unsigned, HLOCAL*, HLOCAL*, ProgressFn progress,
+                                 SusieLong data) {
+#if defined(BAD_DECODE)
+    WriteThroughNull();
+#elif defined(BAD_AFTER_PROGRESS)
+    if (progress) progress(0, 1, data);
+    WriteThroughNull();
+#elif defined(BAD_STACK)
+    return Deeper(0);
+#elif defined(BAD_EXIT)
+    ExitProcess(7);
+#elif defined(BAD_ENDLESS)
+    for (;;) Sleep(5);
+#endif
+    (void)progress, (void)data;
+    return kUnknownFormat;
+}
