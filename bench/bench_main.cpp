@@ -2,6 +2,7 @@
 // tamsel2-bench scale IN.bmp PERCENT OUT.bmp  the high-quality result of a 24-bit BMP
 // tamsel2-bench startup PICTURE.jpg           first painted window, the viewer beside tamsel2-bare
 // tamsel2-bench trial                         the cost of asking 19 plug-ins that refuse a file
+// tamsel2-bench host                          a plug-in decode in a host process beside one in process
 // tamsel2-bench peak PICTURE.jpg              peak working set, the viewer beside tamsel2-bare
 #include <windows.h>
 #include <ole2.h>
@@ -177,13 +178,15 @@ int wmain(int argc, wchar_t** argv) {
         rc = bench::Startup(argv[2]);
     } else if (argc == 2 && std::wstring(argv[1]) == L"trial") {
         rc = bench::Trial();
+    } else if (argc == 2 && std::wstring(argv[1]) == L"host") {
+        rc = bench::HostCost();
     } else if (argc == 3 && std::wstring(argv[1]) == L"peak") {
         rc = bench::Peak(argv[2]);
     } else if (argc == 3 && std::wstring(argv[1]) == L"peak-viewer") {
         rc = bench::PeakViewer(argv[2]);
     } else {
         std::fprintf(stderr,
-                     "usage: tamsel2-bench hq | scale IN.bmp PERCENT OUT.bmp | startup PICTURE | trial | peak PICTURE\n");
+                     "usage: tamsel2-bench hq | scale IN.bmp PERCENT OUT.bmp | startup PICTURE | trial | host | peak PICTURE\n");
     }
     OleUninitialize();
     return rc;

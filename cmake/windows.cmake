@@ -146,9 +146,9 @@ add_executable(tamsel2-bare WIN32 bench/bare_viewer.cpp)
 target_link_libraries(tamsel2-bare PRIVATE ole32 oleaut32 uuid gdi32 user32)
 target_link_options(tamsel2-bare PRIVATE -municode $<$<CONFIG:Release>:-s>)
 add_executable(tamsel2-bench bench/bench_main.cpp bench/whole_program.cpp)
-target_link_libraries(tamsel2-bench PRIVATE tamsel_app tamsel_literal)
+target_link_libraries(tamsel2-bench PRIVATE tamsel_app tamsel_literal quillmount_host)
 target_link_options(tamsel2-bench PRIVATE -municode)
-add_dependencies(tamsel2-bench Rastel Quillmount Tamsel2 tamsel2-bare)
+add_dependencies(tamsel2-bench Rastel Quillmount QuillmountHost Tamsel2 tamsel2-bare)
 # Photograph-like pictures around one colour, which the start-up benchmark
 # recognises on the screen.
 find_program(MAGICK_CONVERT convert)

@@ -91,8 +91,9 @@ SPIManager::SPIManager(Isolation isolation) {
             other_.reset();
         }
     }
-    settled_ = false;
-    Settle();  // only what this process read; the hosts' answers come when needed
+    // The hosts' answers are taken when first needed, not here: Start must not wait for a process to start.
+    settled_ = ownAsked_.empty() && otherAsked_.empty();
+    if (settled_) BuildFilter();
 }
 
 SPIManager::~SPIManager() = default;
@@ -114,7 +115,11 @@ void SPIManager::Settle() {
         take(own_, ownAsked_);
         take(other_, otherAsked_);
     }
-    settled_ = ownAsked_.empty() && otherAsked_.empty();
+    settled_ = true;
+    BuildFilter();
+}
+
+void SPIManager::BuildFilter() {
     std::vector<std::string> firstFilters;
     for (auto& e : entries_)
         if (e.module->IsPicture() && !e.module->Filters().empty()) firstFilters.push_back(ToAnsi(e.module->Filters()[0]));

@@ -54,6 +54,7 @@ private:
         std::shared_ptr<HostClient> host;  // none: this process
     };
     void Settle();
+    void BuildFilter();
     void Relay(int32_t current, int32_t total, bool& refCancel);
 
     std::vector<Entry> entries_;  // trial order; the key is ModulePath

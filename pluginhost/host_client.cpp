@@ -159,7 +159,7 @@ void HostClient::Relay(const Progress* progress) {
     }
 }
 
-HostClient::Waited HostClient::Wait(const Progress* progress, DWORD quietLimitMs) {
+HostClient::Waited HostClient::Wait(const Progress* progress, DWORD quietLimitMs, bool escapeAbandons) {
     ULONGLONG lastSign = GetTickCount64();
     uint32_t lastWorking = block_ ? Read(block_->working) : 0;
     // What the host was at when it went, read before its block is let go.
@@ -174,8 +174,10 @@ HostClient::Waited HostClient::Wait(const Progress* progress, DWORD quietLimitMs
     for (;;) {
         if (!block_) return Waited::Lost;
         HANDLE handles[3] = {reply_, progressEvent_, process_};
-        const DWORD r = MsgWaitForMultipleObjectsEx(3, handles, quietLimitMs == INFINITE ? INFINITE : 200,
-                                                    QS_PAINT | QS_KEY | QS_POSTMESSAGE, 0);
+        // Woken for paints (a paint is used up by its dispatch); keys are looked
+        // at every tenth of a second: one left in the queue would wake the wait
+        // again and again.
+        const DWORD r = MsgWaitForMultipleObjectsEx(3, handles, 100, QS_PAINT, 0);
         if (r == WAIT_OBJECT_0 + 2 || r == WAIT_FAILED) return lose();
         Relay(progress);
         if (!block_) return Waited::Lost;
@@ -183,15 +185,14 @@ HostClient::Waited HostClient::Wait(const Progress* progress, DWORD quietLimitMs
             Relay(progress);  // the last report before the answer
             return block_ ? Waited::Answered : Waited::Lost;
         }
-        if (r == WAIT_OBJECT_0 + 3) {
-            // The windows keep painting; other input waits for the answer, as
-            // it waits for a plug-in in this process. Escape gives up the host.
-            MSG m;
+        // The windows keep painting; other input waits for the answer, as it
+        // waits for a plug-in in this process. Escape gives up the host.
+        MSG m;
+        if (r == WAIT_OBJECT_0 + 3)
             for (int i = 0; i < 64 && PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT); ++i) DispatchMessageW(&m);
-            if (PeekMessageW(&m, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE) && m.wParam == VK_ESCAPE) {
-                PeekMessageW(&m, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE);
-                return lose();
-            }
+        if (escapeAbandons && PeekMessageW(&m, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE) && m.wParam == VK_ESCAPE) {
+            PeekMessageW(&m, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE);
+            return lose();
         }
         if (quietLimitMs != INFINITE && block_) {
             const uint32_t working = Read(block_->working);
@@ -227,7 +228,8 @@ std::vector<std::optional<host::Description>> HostClient::EndDescribe() {
         asked = false;
         const size_t asking = describing_.size() - describeFrom_;
         // A self-description takes no time: a plug-in silent for 10 s is taken to hang.
-        const Waited w = Wait(nullptr, 10000);
+        // Escape is for a load the user waits for; a self-description that hangs is timed out instead.
+        const Waited w = Wait(nullptr, 10000, false);
         if (w == Waited::Lost) {
             if (!wasReady_) break;  // a host that cannot even start
             // The plug-in at work when the host went takes no part; the rest are asked again.
@@ -256,7 +258,9 @@ std::optional<TrialResult> HostClient::Load(SPIFile& file, const std::vector<std
     Write(block_->cancel, 0);
     if (!Send(host::Op::Load, [&](host::Writer& w) { host::WriteLoadRequest(w, Utf16(file.FilePath()), list); }))
         return TrialResult{};
-    if (Wait(&progress, INFINITE) == Waited::Lost) return std::nullopt;
+    if (Wait(&progress, INFINITE, true) == Waited::Lost) return std::nullopt;
+    // A cancel the plug-in heard too late to stop: the picture is not taken.
+    if (Read(block_->cancel)) return TrialResult{};
 
     host::LoadReply reply;
     host::Reader r(block_->reply, std::min<size_t>(Read(block_->replyBytes), host::kAreaSize));
@@ -309,27 +313,29 @@ bool HostClient::PictureFromBulk(const host::LoadReply& reply, SPIFile& file, co
     if (Read(block_->bulkKind) != static_cast<uint32_t>(host::Bulk::Picture)) return false;
     HANDLE section = nullptr;
     if (!DuplicateHandle(process_, ULongToHandle(Read(block_->bulkHandle)), GetCurrentProcess(), &section,
-                         FILE_MAP_READ | FILE_MAP_WRITE, FALSE, 0))
+                         FILE_MAP_READ, FALSE, 0))
         return false;
-    bool ok = false;
-    DibLayout layout;
-    std::vector<uint8_t> header;
+    // The bitmap is copied out into memory of this process: the host writes
+    // its next picture into the same section, and nothing it does later can
+    // change a picture handed to the caller.
+    HBITMAP bmp = nullptr;
     if (const auto* view = static_cast<const uint8_t*>(MapViewOfFile(section, FILE_MAP_READ, 0, 0, 0))) {
         MEMORY_BASIC_INFORMATION mbi{};
         const uint64_t size =
             VirtualQuery(view, &mbi, sizeof mbi) ? std::min<uint64_t>(mbi.RegionSize, block_->bulkBytes) : 0;
+        DibLayout layout;
         if (host::PictureFits(reply, size) && reply.headerBytes <= kLargestHeader) {
-            header.assign(view, view + reply.headerBytes);
-            ok = CheckDib(header.data(), header.size(), static_cast<size_t>(size - reply.pixelOffset), layout) ==
-                     DibCheck::Ok &&
-                 layout.headerSize + 4 * uint64_t{layout.colors} <= reply.headerBytes;
+            const std::vector<uint8_t> header(view, view + reply.headerBytes);
+            void* bits = nullptr;
+            if (CheckDib(header.data(), header.size(), static_cast<size_t>(size - reply.pixelOffset), layout) ==
+                    DibCheck::Ok &&
+                layout.headerSize + 4 * uint64_t{layout.colors} <= reply.headerBytes &&
+                (bmp = CreateCheckedDib(header.data(), layout, &bits)) != nullptr)
+                std::memcpy(bits, view + reply.pixelOffset, layout.pixelBytes);
         }
         UnmapViewOfFile(view);
     }
-    HBITMAP bmp = nullptr;
-    void* bits = nullptr;
-    if (ok) bmp = CreateCheckedDib(header.data(), layout, &bits, section, reply.pixelOffset);
-    CloseHandle(section);  // the bitmap's view keeps the memory
+    CloseHandle(section);
     if (!bmp) return false;
     ComPtr<IPictureDisp> picture = BitmapToPicture(bmp);
     if (!picture) {
@@ -345,7 +351,7 @@ std::optional<bool> HostClient::Extract(const host::ExtractRequest& request, con
     if (!Launch()) return std::nullopt;
     Write(block_->cancel, 0);
     if (!Send(host::Op::Extract, [&](host::Writer& w) { host::WriteExtractRequest(w, request); })) return false;
-    if (Wait(&progress, INFINITE) == Waited::Lost) return std::nullopt;
+    if (Wait(&progress, INFINITE, true) == Waited::Lost) return std::nullopt;
     host::Reader r(block_->reply, std::min<size_t>(Read(block_->replyBytes), host::kAreaSize));
     uint32_t done = 0;
     return r.U32(done) && done == 1;

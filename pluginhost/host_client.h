@@ -55,7 +55,7 @@ public:
 private:
     enum class Waited { Answered, Lost };
     bool Send(host::Op op, const std::function<void(host::Writer&)>& write);
-    Waited Wait(const Progress* progress, DWORD quietLimitMs);
+    Waited Wait(const Progress* progress, DWORD quietLimitMs, bool escapeAbandons);
     void Relay(const Progress* progress);
     void End(bool kill);
     bool PictureFromBulk(const host::LoadReply& reply, SPIFile& file, const std::wstring& module);

@@ -38,7 +38,10 @@ uint32_t Get(const uint32_t& field) {
 class Host {
 public:
     Host(host::Block* block, HANDLE reply, HANDLE progress) : block_(block), reply_(reply), progress_(progress) {}
-    ~Host() { DropBulk(); }
+    ~Host() {
+        DropBulk();
+        DropPool();
+    }
 
     void Serve(host::Op op) {
         DropBulk();  // the control holds its own handle to what it took
@@ -84,7 +87,14 @@ private:
         const uint32_t n = Get(block_->progressSerial) + 1;
         block_->reports[n % host::kReports] = {current, total};
         Set(block_->progressSerial, n);  // a full barrier: the report is there before its number
-        SetEvent(progress_);
+        // Waking the control costs a trip through the system (under Wine a
+        // server call): at most every 10 ms. The reports in between wait in
+        // the ring and are heard all the same, with the next wake or the answer.
+        const ULONGLONG now = GetTickCount64();
+        if (now - lastWake_ >= 10) {
+            lastWake_ = now;
+            SetEvent(progress_);
+        }
         cancel = Get(block_->cancel) != 0;  // written by the control after it heard an earlier report
     }
 
@@ -166,31 +176,54 @@ private:
         return S_OK;
     }
 
+    // Pictures go through one section the host keeps mapped from one load to
+    // the next (the control copies out of it): pages of shared memory are dear
+    // to fault in the first time, and cheap to write again. A much smaller
+    // picture gets a section of its own size.
     bool PutBulk(host::Bulk kind, const uint8_t* first, size_t firstBytes, const uint8_t* second, size_t secondBytes) {
         DropBulk();
         const uint64_t offset = second ? host::PixelOffsetFor(static_cast<uint32_t>(firstBytes)) : 0;
         const uint64_t total = second ? offset + secondBytes : firstBytes;
-        HANDLE section = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE,
-                                            static_cast<DWORD>(total >> 32), static_cast<DWORD>(total), nullptr);
-        if (!section) return false;
-        auto* view = static_cast<uint8_t*>(MapViewOfFile(section, FILE_MAP_WRITE, 0, 0, static_cast<SIZE_T>(total)));
-        if (!view) {
-            CloseHandle(section);
-            return false;
+        const bool pooled = kind == host::Bulk::Picture;
+        if (!pooled || total > poolBytes_ || total < poolBytes_ / 4) {
+            HANDLE section = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE,
+                                                static_cast<DWORD>(total >> 32), static_cast<DWORD>(total), nullptr);
+            auto* view = section ? static_cast<uint8_t*>(
+                                       MapViewOfFile(section, FILE_MAP_WRITE, 0, 0, static_cast<SIZE_T>(total)))
+                                 : nullptr;
+            if (!view) {
+                if (section) CloseHandle(section);
+                return false;
+            }
+            if (pooled) {
+                DropPool();
+                pool_ = section, poolView_ = view, poolBytes_ = total;
+            } else {
+                bulk_ = section, bulkView_ = view;
+            }
         }
+        uint8_t* view = pooled ? poolView_ : bulkView_;
         std::memcpy(view, first, firstBytes);
         if (second) std::memcpy(view + offset, second, secondBytes);
-        UnmapViewOfFile(view);
-        bulk_ = section;
-        Set(block_->bulkHandle, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(section)));
+        Set(block_->bulkHandle, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pooled ? pool_ : bulk_)));
         block_->bulkBytes = total;
         Set(block_->bulkKind, static_cast<uint32_t>(kind));
         return true;
     }
 
     void DropBulk() {
+        if (bulkView_) UnmapViewOfFile(bulkView_);
         if (bulk_) CloseHandle(bulk_);
         bulk_ = nullptr;
+        bulkView_ = nullptr;
+    }
+
+    void DropPool() {
+        if (poolView_) UnmapViewOfFile(poolView_);
+        if (pool_) CloseHandle(pool_);
+        pool_ = nullptr;
+        poolView_ = nullptr;
+        poolBytes_ = 0;
     }
 
     void Extract(host::Reader& r, host::Writer& w) {
@@ -209,7 +242,11 @@ private:
 
     host::Block* block_;
     HANDLE reply_, progress_;
-    HANDLE bulk_ = nullptr;
+    HANDLE bulk_ = nullptr, pool_ = nullptr;
+    uint8_t* bulkView_ = nullptr;
+    uint8_t* poolView_ = nullptr;
+    uint64_t poolBytes_ = 0;
+    ULONGLONG lastWake_ = 0;
     std::map<std::wstring, std::unique_ptr<SPIModule>> modules_;
 };
 
