@@ -153,3 +153,28 @@ TEST_F(PluginViewerTest, APluginThatCrashesOrHangsCostsOnlyItsLoad) {
         ASSERT_TRUE(frmBackground.PictureLoadRun(DataPath(L"sample.jpg"), true));
     }
 }
+
+// The viewer opens through a plug-in of the other bitness (a 32-bit *.spi
+// in the 64-bit viewer) as through its own: percentages, picture, caption.
+TEST_F(PluginViewerTest, APluginOfTheOtherBitnessOpensPicturesWithProgress) {
+    TempDir other;
+    if (!InstallOtherKindPlugin(L"pnm", other.path()))
+        GTEST_SKIP() << "no plug-ins of the other bitness beside this build (the machine runs no 32-bit programs)";
+    SetPluginFolder(other.path());
+    frmBackground.Load();
+    frmNormal.Show();
+    gLabelProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(frmNormal.lblProgress.hWnd(), GWLP_WNDPROC,
+                                                             reinterpret_cast<LONG_PTR>(&RecordingProc)));
+    gCaptions.clear();
+    {
+        FileDialogAnswer answer(files / L"tall.ppm");
+        OpenPictureLoad(frmNormal.picView, &frmNormal.lblProgress, frmNormal, true);
+        EXPECT_NE(answer.filter.find(L"*.ppm;*.pgm"), std::wstring::npos) << answer.filter;
+    }
+    SetWindowLongPtrW(frmNormal.lblProgress.hWnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(gLabelProc));
+    ASSERT_GE(gCaptions.size(), 50u);
+    EXPECT_EQ(gCaptions[1], L"Load ...0%");
+    EXPECT_EQ(gCaptions.back(), L"Load ...100%");
+    EXPECT_EQ(frmNormal.Caption(), L"tall.ppm - Tamsel2");
+    EXPECT_EQ(GetPixel(frmBackground.picLoad.hDC(), 1, 199), RGB(0x40, 0x40, 0x40));
+}
