@@ -36,6 +36,7 @@ void FrmBackground::Form_Unload(int& cancel) {
     SusiePlugin.ProgressValueChange = nullptr;
     SusiePlugin.Destroy();
     mlblProgress = nullptr;
+    NewView();  // a run this unload interrupted publishes nothing
     rastel::Delete(mhBufferDC);
     mhBufferDC = 0;
     std::vector<uint8_t>().swap(mScaleSource);
@@ -51,6 +52,7 @@ bool FrmBackground::PictureLoadRun(const std::wstring& strFileName, bool blnErrM
         loaded = SusiePlugin.LoadSusiePicture(strFileName, fromHost) == S_OK && !fromHost.Empty() &&
                  picLoad.SetPicture(fromHost);
     }
+    if (loaded) NewView();
     if (!loaded) {
         if (blnErrMsgbox) forms::MsgBox(L"画像ファイルを開くことが出来ませんでした！", 48, L"未対応フォーマット");
         return false;
@@ -67,13 +69,11 @@ void FrmBackground::SettleOpenDialog() {
 
 void FrmBackground::PictureLoad(forms::Label* lblProgress) {
     SettleOpenDialog();
+    // An open nested in another load's progress event gives the label back after it.
+    forms::Label* const outer = mlblProgress;
     mlblProgress = lblProgress;
-    if (CommonDialog.ShowOpen() != forms::DialogResult::Ok) {
-        mlblProgress = nullptr;
-        return;
-    }
-    PictureLoadRun(CommonDialog.FileName, true);
-    mlblProgress = nullptr;
+    if (CommonDialog.ShowOpen() == forms::DialogResult::Ok) PictureLoadRun(CommonDialog.FileName, true);
+    mlblProgress = outer;
 }
 
 void FrmBackground::SusiePlugin_ProgressValueChange() {

@@ -32,7 +32,13 @@ public:
     // The picture at the current view size into picBlt: the fast stretch, and
     // the high-quality scaler with "Resize ..." progress. Both do nothing at 100 %.
     void FirstResizePicture();
-    void ResizePicture(forms::Label* lblProgress);
+    // False when a command run from its event pump showed something newer
+    // (another view size, another picture): the result is then not published.
+    bool ResizePicture(forms::Label* lblProgress);
+
+    // What the viewer shows is about to change (a new view, a new picture):
+    // a high-quality run interrupted by it does not publish its result.
+    void NewView() { ++mViewSerial; }
 
     // Handle of the engine's pixel buffer; 0 while there is none.
     intptr_t mhBufferDC = 0;
@@ -50,13 +56,16 @@ private:
     };
     Sizes SizeTarget(int16_t p);
     void StretchPicture(int16_t p);
-    void SmoothResizePicture(int16_t p, forms::Label* label);
+    bool SmoothResizePicture(int16_t p, forms::Label* label);
 
     forms::Label* mlblProgress = nullptr;
     bool mFilterPending = false;
+    uint32_t mViewSerial = 0;
     // The scaler's arrays, kept from one run to the next: zooming the same
     // picture again then costs no fresh pages (a tenth of a second for 12
-    // megapixels). Released with the form, and when a much smaller picture follows.
+    // megapixels). A run takes them for its whole duration (a run nested in
+    // its event pump finds none and makes its own) and gives them back at its
+    // end. Released with the form, and when a much smaller picture follows.
     std::vector<uint8_t> mScaleSource, mScaleTarget;
 };
 

@@ -61,9 +61,13 @@ void PastePicture(forms::PictureBox& picView, forms::Label* lblProgress, forms::
     if (!ClipboardOffersPicture()) return;
     forms::Picture picture;
     if (FAILED(ClipboardGetData(picture)) || !frmBackground.picLoad.SetPicture(picture)) return;
+    frmBackground.NewView();
+    // The name goes with the picture at once: a command run from the scaler's
+    // event pump must not find the clipboard's picture under the old name, nor
+    // have its own picture named "ClipboardPicture" afterwards.
+    CurrentFileName = kClipboardMarker;
     if (Settings.ViewDefaultSize) CurrentViewSize = 100;
     ApplyViewSize(picView, lblProgress, form, blnTitleFrame);
-    CurrentFileName = kClipboardMarker;
 }
 
 bool ClipboardHasPicture() {
@@ -71,6 +75,7 @@ bool ClipboardHasPicture() {
     forms::Picture picture;
     // A clipboard that cannot be read now (held by another program) holds no picture for us.
     if (FAILED(ClipboardGetData(picture)) || !frmBackground.picLoad.SetPicture(picture)) return false;
+    frmBackground.NewView();
     if (Settings.ViewDefaultSize) CurrentViewSize = 100;
     CurrentFileName = kClipboardMarker;
     return true;

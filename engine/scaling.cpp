@@ -17,8 +17,8 @@ void FrmBackground::FirstResizePicture() {
     if (CurrentViewSize != 100) StretchPicture(CurrentViewSize);
 }
 
-void FrmBackground::ResizePicture(forms::Label* lblProgress) {
-    if (CurrentViewSize != 100) SmoothResizePicture(CurrentViewSize, lblProgress);
+bool FrmBackground::ResizePicture(forms::Label* lblProgress) {
+    return CurrentViewSize == 100 || SmoothResizePicture(CurrentViewSize, lblProgress);
 }
 
 FrmBackground::Sizes FrmBackground::SizeTarget(int16_t p) {
@@ -46,19 +46,33 @@ void FrmBackground::StretchPicture(int16_t p) {
     picBlt.Refresh();
 }
 
-void FrmBackground::SmoothResizePicture(int16_t p, forms::Label* label) {
+bool FrmBackground::SmoothResizePicture(int16_t p, forms::Label* label) {
     ResizeCancel = kFalse;
     forms::BusyPointer busy;  // the default pointer comes back on every way out
     const Sizes s = SizeTarget(p);
+    const uint32_t serial = mViewSerial;
 
     // No target pixel, no pixel buffer, or no memory for the arrays: the fast
     // result stays in place rather than an empty surface.
     if (s.dstW <= 0 || s.dstH <= 0 || s.srcW <= 0 || s.srcH <= 0 || !mhBufferDC) {
         StretchPicture(p);
-        return;
+        return true;
     }
-    std::vector<uint8_t>& source = mScaleSource;
-    std::vector<uint8_t>& target = mScaleTarget;
+    // This run's own arrays: the kept ones when no other run holds them.
+    std::vector<uint8_t> source, target;
+    source.swap(mScaleSource);
+    target.swap(mScaleTarget);
+    struct GiveBack {
+        FrmBackground& f;
+        std::vector<uint8_t>& source;
+        std::vector<uint8_t>& target;
+        ~GiveBack() {
+            if (f.IsLoaded() && f.mScaleSource.empty() && f.mScaleTarget.empty()) {
+                f.mScaleSource.swap(source);
+                f.mScaleTarget.swap(target);
+            }
+        }
+    } giveBack{*this, source, target};
     try {
         // Every byte of both is written before it is read. An array more than
         // twice the size needed (a much larger picture before) is given back.
@@ -72,11 +86,11 @@ void FrmBackground::SmoothResizePicture(int16_t p, forms::Label* label) {
         std::vector<uint8_t>().swap(source);
         std::vector<uint8_t>().swap(target);
         StretchPicture(p);
-        return;
+        return true;
     }
     if (!rastel::ChangeSize(mhBufferDC, s.srcW, s.srcH)) {
         StretchPicture(p);
-        return;
+        return true;
     }
     picLoad.StretchTo(reinterpret_cast<HDC>(mhBufferDC), 0, 0, s.srcW, s.srcH, s.srcW, s.srcH);
     rastel::GetData(mhBufferDC, source.data());
@@ -89,9 +103,12 @@ void FrmBackground::SmoothResizePicture(int16_t p, forms::Label* label) {
         for (int32_t x = 0; x < s.dstW; x += 16) {
             label->SetCaption(L"Resize ... " + std::to_wstring(ResizeProgressPercent(x, s.dstW)) + L"%");
             forms::DoEvents();
-            if (ResizeCancel) {
+            // After a command run from the pump showed a newer view or picture,
+            // this run still finishes with its own sizes, but its result is
+            // stale: no Escape applies to it and nothing of it is published.
+            if (ResizeCancel && mViewSerial == serial) {
                 StretchPicture(CurrentViewSize);
-                return;
+                return true;
             }
             const int32_t columns = std::min(x + 16, s.dstW);
             const auto rows = static_cast<int32_t>((static_cast<int64_t>(columns) * s.dstH + s.dstW - 1) / s.dstW);
@@ -101,14 +118,16 @@ void FrmBackground::SmoothResizePicture(int16_t p, forms::Label* label) {
     } else {
         scaler.Run();
     }
+    if (mViewSerial != serial) return false;  // what the nested command showed stays
 
     if (!rastel::ChangeSize(mhBufferDC, s.dstW, s.dstH)) {
         StretchPicture(p);
-        return;
+        return true;
     }
     rastel::SetData(mhBufferDC, target.data());
     BitBlt(picBlt.hDC(), 0, 0, s.dstW, s.dstH, reinterpret_cast<HDC>(mhBufferDC), 0, 0, SRCCOPY);
     picBlt.Refresh();
+    return true;
 }
 
 }  // namespace tamsel

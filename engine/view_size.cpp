@@ -15,6 +15,7 @@ void FitFrame(forms::Form& form, bool blnTitleFrame) {
 }  // namespace
 
 void ApplyViewSize(forms::PictureBox& picView, forms::Label* lblProgress, forms::Form& form, bool blnTitleFrame) {
+    frmBackground.NewView();  // a run this one interrupts does not overwrite it
     picView.Cls();
     if (CurrentViewSize == 100) {
         picView.SetPicture(frmBackground.picLoad.GetPicture());
@@ -32,7 +33,9 @@ void ApplyViewSize(forms::PictureBox& picView, forms::Label* lblProgress, forms:
         lblProgress->SetCaption(L"Resize ...");
         lblProgress->SetVisible(true);
     }
-    frmBackground.ResizePicture(lblProgress);
+    // A command run from the scaler's event pump may have shown a newer view or
+    // picture (and hidden the label): that stays on the screen.
+    if (!frmBackground.ResizePicture(lblProgress)) return;
     picView.SetPicture(frmBackground.picBlt.Image());
     if (lblProgress) lblProgress->SetVisible(false);
 }
