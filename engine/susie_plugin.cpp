@@ -64,67 +64,67 @@ bool SusiePluginHost::Create() {
     Destroy();
     CLSID clsid;
     if (SUCCEEDED(CLSIDFromProgID(L"Quillmount.SusiePlugin", &clsid)))
-        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, reinterpret_cast<void**>(&control_));
-    if (!control_) {
+        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, reinterpret_cast<void**>(&live_.control));
+    if (!live_.control) {
         // Not registered: the library beside the program, through its class factory.
-        library_ = LoadLibraryW((ProgramFolder() + L"\\Quillmount.dll").c_str());
+        live_.library = LoadLibraryW((ProgramFolder() + L"\\Quillmount.dll").c_str());
         using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
-        auto get = library_ ? reinterpret_cast<GetClassObject>(
-                                  reinterpret_cast<void*>(GetProcAddress(library_, "DllGetClassObject")))
+        auto get = live_.library ? reinterpret_cast<GetClassObject>(
+                                  reinterpret_cast<void*>(GetProcAddress(live_.library, "DllGetClassObject")))
                             : nullptr;
         IClassFactory* factory = nullptr;
         if (get && SUCCEEDED(get(kSusiePluginClass, IID_IClassFactory, reinterpret_cast<void**>(&factory)))) {
-            factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&control_));
+            factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&live_.control));
             factory->Release();
         }
-        if (!control_ && library_) {
-            FreeLibrary(library_);
-            library_ = nullptr;
+        if (!live_.control && live_.library) {
+            FreeLibrary(live_.library);
+            live_.library = nullptr;
         }
     }
-    if (!control_) return false;
+    if (!live_.control) return false;
 
     // The event, through the connection point the control names as its default source.
     IProvideClassInfo2* info = nullptr;
     IConnectionPointContainer* container = nullptr;
-    sink_ = new EventSink(*this);
-    if (SUCCEEDED(control_->QueryInterface(IID_IProvideClassInfo2, reinterpret_cast<void**>(&info)))) {
-        info->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &sink_->events_);
+    live_.sink = new EventSink(*this);
+    if (SUCCEEDED(live_.control->QueryInterface(IID_IProvideClassInfo2, reinterpret_cast<void**>(&info)))) {
+        info->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &live_.sink->events_);
         info->Release();
     }
-    if (SUCCEEDED(control_->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container)))) {
-        if (SUCCEEDED(container->FindConnectionPoint(sink_->events_, &point_)) && FAILED(point_->Advise(sink_, &cookie_))) {
-            point_->Release();
-            point_ = nullptr;
+    if (SUCCEEDED(live_.control->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container)))) {
+        if (SUCCEEDED(container->FindConnectionPoint(live_.sink->events_, &live_.point)) && FAILED(live_.point->Advise(live_.sink, &live_.cookie))) {
+            live_.point->Release();
+            live_.point = nullptr;
         }
         container->Release();
     }
     return true;
 }
 
+void SusiePluginHost::Release(Parts& parts) {
+    if (parts.point) {
+        parts.point->Unadvise(parts.cookie);
+        parts.point->Release();
+    }
+    if (parts.sink) parts.sink->Release();
+    if (parts.control) parts.control->Release();
+    if (parts.library) FreeLibrary(parts.library);
+    parts = Parts();
+}
+
 void SusiePluginHost::Destroy() {
-    if (point_) {
-        point_->Unadvise(cookie_);
-        point_->Release();
-        point_ = nullptr;
+    if (live_.sink) live_.sink->Detach();  // no event reaches the engine any more
+    if (calls_ > 0) {
+        retired_.push_back(live_);
+        live_ = Parts();
+        return;
     }
-    if (sink_) {
-        sink_->Detach();
-        sink_->Release();
-        sink_ = nullptr;
-    }
-    if (control_) {
-        control_->Release();
-        control_ = nullptr;
-    }
-    if (library_) {
-        FreeLibrary(library_);
-        library_ = nullptr;
-    }
+    Release(live_);
 }
 
 HRESULT SusiePluginHost::Call(DISPID id, WORD flags, VARIANT* arg, VARIANT* result, EXCEPINFO* excep) const {
-    if (!control_) return E_NOINTERFACE;
+    if (!live_.control) return E_NOINTERFACE;
     DISPPARAMS params{};
     DISPID named = DISPID_PROPERTYPUT;
     if (arg) {
@@ -135,7 +135,15 @@ HRESULT SusiePluginHost::Call(DISPID id, WORD flags, VARIANT* arg, VARIANT* resu
         params.cNamedArgs = 1;
         params.rgdispidNamedArgs = &named;
     }
-    return control_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, excep, nullptr);
+    ++calls_;
+    const HRESULT hr = live_.control->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, excep, nullptr);
+    if (--calls_ == 0)
+        while (!retired_.empty()) {
+            Parts parts = retired_.back();
+            retired_.pop_back();
+            Release(parts);
+        }
+    return hr;
 }
 
 void SusiePluginHost::Start() { Call(kStart, DISPATCH_METHOD, nullptr, nullptr, nullptr); }
@@ -151,7 +159,7 @@ std::wstring SusiePluginHost::AllPicturesFilter() const {
 }
 
 HRESULT SusiePluginHost::LoadSusiePicture(const std::wstring& newFile, forms::Picture& out) {
-    if (!control_) return kUnsupportedFormat;
+    if (!live_.control) return kUnsupportedFormat;
     VARIANT arg, result;
     VariantInit(&result);
     V_VT(&arg) = VT_BSTR;

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "forms/picture.h"
 
@@ -24,7 +25,7 @@ public:
     // Creates the control and connects its event; false when no control could be had.
     bool Create();
     void Destroy();
-    bool HasControl() const { return control_ != nullptr; }
+    bool HasControl() const { return live_.control != nullptr; }
 
     void Start();
     std::wstring AllPicturesFilter() const;
@@ -43,11 +44,21 @@ private:
     class EventSink;
     HRESULT Call(DISPID id, WORD flags, VARIANT* arg, VARIANT* result, EXCEPINFO* excep) const;
 
-    IDispatch* control_ = nullptr;
-    EventSink* sink_ = nullptr;
-    IConnectionPoint* point_ = nullptr;
-    DWORD cookie_ = 0;
-    HMODULE library_ = nullptr;  // when created without registration
+    struct Parts {
+        IDispatch* control = nullptr;
+        EventSink* sink = nullptr;
+        IConnectionPoint* point = nullptr;
+        DWORD cookie = 0;
+        HMODULE library = nullptr;  // when created without registration
+    };
+    static void Release(Parts& parts);
+
+    Parts live_;
+    // A control destroyed while a call into it is still running (the window
+    // closed from a progress event) is let go when that call returns: its
+    // library may not be freed under the call's feet.
+    mutable int calls_ = 0;
+    mutable std::vector<Parts> retired_;
 };
 
 constexpr HRESULT kUnsupportedFormat = static_cast<HRESULT>(0x80040001);

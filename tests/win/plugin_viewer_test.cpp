@@ -114,6 +114,19 @@ TEST_F(PluginViewerTest, WithoutRegistrationTheControlComesFromTheLibraryBesideT
     EXPECT_TRUE(frmBackground.SusiePlugin.HasControl());
     EXPECT_TRUE(frmBackground.PictureLoadRun(files / L"tall.ppm", false));
     frmBackground.Unload();
+
+    // Closed during a decode: the library the control came from stays while
+    // its code is still on the way back.
+    frmBackground.Load();
+    frmNormal.Show();
+    PostMessageW(frmNormal.hWnd(), WM_CLOSE, 0, 0);
+    {
+        FileDialogAnswer answer(files / L"tall.ppm");
+        OpenPictureLoad(frmNormal.picView, &frmNormal.lblProgress, frmNormal, true);
+    }
+    EXPECT_FALSE(frmBackground.IsLoaded());
+    EXPECT_FALSE(frmBackground.SusiePlugin.HasControl());
+    ClearStoredSettings();
     ASSERT_EQ(RunProcess(L"regsvr32.exe /s \"" + ProgramFolder() + L"\\Quillmount.dll\""), 0u);
 }
 
