@@ -274,9 +274,10 @@ STDMETHODIMP SusiePluginControl::LoadSusiePicture(BSTR newFile, IPictureDisp** p
 void SusiePluginControl::OnDecoding(int32_t current, int32_t total, bool& cancel) {
     progressValue_ = current;
     progressMax_ = total;
+    // The request as it stands before the event: one made inside the handler
+    // reaches the plug-in with its next report.
     cancel = cancel_;
     FireProgressValueChange();
-    cancel = cancel_;  // a request made inside the handler reaches the plug-in with this report
 }
 
 void SusiePluginControl::FireProgressValueChange() { events_->Fire(1); }

@@ -229,8 +229,12 @@ TEST_F(ControlTest, StartFindsThePluginsAndPicturesLoadWithProgressEvents) {
     VariantClear(&b.result);
     EXPECT_EQ(sink.events, before);
 
-    // Cancel from inside the event: no picture and no error.
+    // Cancel from inside the event: the plug-in hears it with its next report
+    // (row 2, after row 0), stops there, and there is no picture and no error.
+    std::vector<long> heard;
     sink.onProgress = [&] {
+        Call v = Invoke(control, 0x68030002, DISPATCH_PROPERTYGET);
+        heard.push_back(V_I4(&v.result));
         VARIANT t;
         V_VT(&t) = VT_BOOL;
         V_BOOL(&t) = VARIANT_TRUE;
@@ -239,6 +243,22 @@ TEST_F(ControlTest, StartFindsThePluginsAndPicturesLoadWithProgressEvents) {
     Call c = Invoke(control, 0x60030008, DISPATCH_METHOD, {Text(files / L"tall.ppm")});
     EXPECT_EQ(c.hr, S_OK);
     EXPECT_EQ(V_DISPATCH(&c.result), nullptr);
+    EXPECT_EQ(heard, (std::vector<long>{0, 2}));
+    // A cancel asked for with the last report comes too late: the picture is there.
+    heard.clear();
+    sink.onProgress = [&] {
+        Call v = Invoke(control, 0x68030002, DISPATCH_PROPERTYGET);
+        heard.push_back(V_I4(&v.result));
+        if (V_I4(&v.result) < 120) return;
+        VARIANT t;
+        V_VT(&t) = VT_BOOL;
+        V_BOOL(&t) = VARIANT_TRUE;
+        Invoke(control, 0x68030001, DISPATCH_PROPERTYPUT, {t});
+    };
+    Call late = Invoke(control, 0x60030008, DISPATCH_METHOD, {Text(files / L"tall.ppm")});
+    EXPECT_NE(V_DISPATCH(&late.result), nullptr);
+    VariantClear(&late.result);
+    EXPECT_EQ(heard.size(), 61u);
     // The next load resets the request.
     sink.onProgress = nullptr;
     Call again = Invoke(control, 0x60030008, DISPATCH_METHOD, {Text(files / L"tall.ppm")});
@@ -499,7 +519,7 @@ TEST_F(ControlTest, PluginsOfBothBitnessesWorkThroughTheControlAndACrashIsAnUnre
     Call c = Invoke(control, 0x60030008, DISPATCH_METHOD, {Text(files / L"tall.ppm")});
     EXPECT_EQ(c.hr, S_OK);
     EXPECT_EQ(V_DISPATCH(&c.result), nullptr);
-    EXPECT_EQ(sink.events, 1);
+    EXPECT_EQ(sink.events, 2);  // the report that asked, and the next one, which carried the cancel
     sink.onProgress = nullptr;
 
     WriteBytes(files / L"bad.crsh", {'C', 'R', 'S', 'H'});
