@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "app/mdlTamsel.h"
-#include "bench/literal_scaler.h"
 #include "engine/bmp_file.h"
 #include "engine/frmBackground.h"
 #include "engine/loading.h"
@@ -37,34 +36,6 @@ void WritePicture(const std::wstring& path, int w, int h, int seed) {
             p[2] = static_cast<uint8_t>((x ^ y) * 3);
         }
     WriteBytes(path, EncodeBmpFile(img));
-}
-
-// A picture's pixels, packed blue-green-red rows from the top.
-std::vector<uint8_t> Packed(const forms::Picture& picture, int& w, int& h) {
-    HBITMAP bmp = forms::RenderToBitmap(picture);
-    BITMAP bm{};
-    GetObjectW(bmp, sizeof bm, &bm);
-    w = bm.bmWidth, h = bm.bmHeight;
-    const int stride = (w * 3 + 3) & ~3;
-    std::vector<uint8_t> rows(static_cast<size_t>(stride) * h);
-    BITMAPINFO bi{};
-    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-    HDC dc = GetDC(nullptr);
-    GetDIBits(dc, bmp, 0, static_cast<UINT>(h), rows.data(), &bi, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, dc);
-    DeleteObject(bmp);
-    std::vector<uint8_t> packed(static_cast<size_t>(w) * h * 3);
-    for (int y = 0; y < h; ++y) std::memcpy(&packed[static_cast<size_t>(y) * w * 3], &rows[y * stride], w * 3u);
-    return packed;
-}
-
-// The literal high-quality result of `source` at `percent`, at the size the viewer shows.
-bool ShowsReference(const forms::Picture& shown, const forms::Picture& source, int percent) {
-    int sw = 0, sh = 0, dw = 0, dh = 0;
-    const std::vector<uint8_t> src = Packed(source, sw, sh), got = Packed(shown, dw, dh);
-    std::vector<uint8_t> want(got.size());
-    LiteralSmoothResize(src.data(), sw, sh, want.data(), dw, dh, percent);
-    return got == want;
 }
 
 // Runs a command once from inside the event pump, at the first report past 20 %.
@@ -154,18 +125,18 @@ TEST_F(NestingTest, AnotherViewSizeDuringARunWinsAndTheRunEndsWithItsOwnSizes) {
         Nest([&] { frmNormal.menu_SizeView_Click(static_cast<int16_t>(c.nestedIndex)); });
         frmNormal.menu_SizeView_Click(static_cast<int16_t>(c.outerIndex));
         ASSERT_FALSE(gNested) << "the nested command never ran";
-        EXPECT_TRUE(ShowsReference(nestedShown, frmBackground.picLoad.GetPicture(), c.nested));
+        EXPECT_TRUE(IsHighQualityOf(nestedShown, frmBackground.picLoad.GetPicture(), c.nested));
         ASSERT_GT(gCaptions.size(), nestedCaptions);
         EXPECT_EQ(gCaptions.back(), c.outerLast);  // the interrupted run reached its own end
         EXPECT_EQ(CurrentViewSize, c.nested);
         EXPECT_EQ(frmNormal.picView.GetPicture().get(), nestedShown.get());
-        EXPECT_TRUE(ShowsReference(frmNormal.picView.GetPicture(), frmBackground.picLoad.GetPicture(), c.nested));
-        EXPECT_TRUE(ShowsReference(frmBackground.picBlt.Image(), frmBackground.picLoad.GetPicture(), c.nested));
+        EXPECT_TRUE(IsHighQualityOf(frmNormal.picView.GetPicture(), frmBackground.picLoad.GetPicture(), c.nested));
+        EXPECT_TRUE(IsHighQualityOf(frmBackground.picBlt.Image(), frmBackground.picLoad.GetPicture(), c.nested));
         EXPECT_FALSE(frmNormal.lblProgress.Visible());
     }
     // Runs after the nesting are whole and exact again.
     frmNormal.menu_SizeView_Click(1);
-    EXPECT_TRUE(ShowsReference(frmNormal.picView.GetPicture(), frmBackground.picLoad.GetPicture(), 50));
+    EXPECT_TRUE(IsHighQualityOf(frmNormal.picView.GetPicture(), frmBackground.picLoad.GetPicture(), 50));
 }
 
 // A file dropped during a run: the new picture at the view size, under its
@@ -180,9 +151,9 @@ TEST_F(NestingTest, AFileDroppedDuringARunIsShownAndTheOldPictureNever) {
     EXPECT_EQ(CurrentFileName, dir / L"b.bmp");
     EXPECT_EQ(frmNormal.Caption(), L"b.bmp - Tamsel2 (150%)");
     EXPECT_EQ(frmBackground.picLoad.ScaleWidth(), 900);
-    EXPECT_TRUE(ShowsReference(nestedShown, frmBackground.picLoad.GetPicture(), 150));
+    EXPECT_TRUE(IsHighQualityOf(nestedShown, frmBackground.picLoad.GetPicture(), 150));
     EXPECT_EQ(frmNormal.picView.GetPicture().get(), nestedShown.get());
-    EXPECT_TRUE(ShowsReference(frmBackground.picBlt.Image(), frmBackground.picLoad.GetPicture(), 150));
+    EXPECT_TRUE(IsHighQualityOf(frmBackground.picBlt.Image(), frmBackground.picLoad.GetPicture(), 150));
 }
 
 // A paste during a run: the clipboard's picture under the clipboard's name.

@@ -6,7 +6,7 @@
 
 #include "app/mdlTamsel.h"
 #include "engine/frmBackground.h"
-#include "engine/hq_scaler.h"
+#include "bench/literal_scaler.h"
 #include "engine/rastel_library.h"
 #include "forms/screen.h"
 #include "test_support.h"
@@ -28,12 +28,13 @@ std::vector<uint8_t> PixelsOf(HDC dc, int w, int h) {
     return out;
 }
 
-// What the high-quality result must be, from the loaded picture's own pixels.
+// What the high-quality result must be by its definition (the literal
+// transcription, not the program's own scaler), from the loaded picture's pixels.
 std::vector<uint8_t> ExpectedHq(int dstW, int dstH, int p) {
     const int sw = frmBackground.picLoad.ScaleWidth(), sh = frmBackground.picLoad.ScaleHeight();
     std::vector<uint8_t> src = PixelsOf(frmBackground.picLoad.hDC(), sw, sh);
     std::vector<uint8_t> dst(static_cast<size_t>(dstW) * dstH * 3);
-    HqScaler(src.data(), sw, sh, dst.data(), dstW, dstH, p).Run();
+    LiteralSmoothResize(src.data(), sw, sh, dst.data(), dstW, dstH, p);
     return dst;
 }
 

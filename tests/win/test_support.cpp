@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "app/mdlTamsel.h"
+#include "bench/literal_scaler.h"
 #include "app/settings_store.h"
 #include "engine/frmBackground.h"
 #include "windows/frmNoTitleFrame.h"
@@ -120,6 +121,54 @@ FileDialogAnswer::FileDialogAnswer(std::optional<std::wstring> answer) {
     });
 }
 FileDialogAnswer::~FileDialogAnswer() { FailOnUnexpectedMessageBoxes(); }
+
+std::vector<uint8_t> PackedPixels(const forms::Picture& picture, int& width, int& height) {
+    HBITMAP bmp = forms::RenderToBitmap(picture);
+    BITMAP bm{};
+    GetObjectW(bmp, sizeof bm, &bm);
+    const int w = bm.bmWidth, h = bm.bmHeight;
+    width = w, height = h;
+    const int stride = (w * 3 + 3) & ~3;
+    std::vector<uint8_t> rows(static_cast<size_t>(stride) * h);
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    HDC dc = GetDC(nullptr);
+    GetDIBits(dc, bmp, 0, static_cast<UINT>(h), rows.data(), &bi, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, dc);
+    DeleteObject(bmp);
+    std::vector<uint8_t> packed(static_cast<size_t>(w) * h * 3);
+    for (int y = 0; y < h; ++y)
+        std::memcpy(&packed[static_cast<size_t>(y) * w * 3], &rows[static_cast<size_t>(y) * stride], w * 3u);
+    return packed;
+}
+
+bool IsHighQualityOf(const forms::Picture& shown, const forms::Picture& source, int percent) {
+    int sw = 0, sh = 0, dw = 0, dh = 0;
+    const std::vector<uint8_t> src = PackedPixels(source, sw, sh), got = PackedPixels(shown, dw, dh);
+    std::vector<uint8_t> want(got.size());
+    tamsel::LiteralSmoothResize(src.data(), sw, sh, want.data(), dw, dh, percent);
+    return !got.empty() && got == want;
+}
+
+bool IsFastStretchOf(const forms::Picture& shown, const forms::Picture& source) {
+    int dw = 0, dh = 0;
+    const std::vector<uint8_t> got = PackedPixels(shown, dw, dh);
+    HBITMAP from = forms::RenderToBitmap(source), to = forms::CreateDib24(dw, dh);
+    HDC a = CreateCompatibleDC(nullptr), b = CreateCompatibleDC(nullptr);
+    HGDIOBJ oldA = SelectObject(a, from), oldB = SelectObject(b, to);
+    BITMAP bm{};
+    GetObjectW(from, sizeof bm, &bm);
+    SetStretchBltMode(b, COLORONCOLOR);
+    StretchBlt(b, 0, 0, dw, dh, a, 0, 0, bm.bmWidth, bm.bmHeight, SRCCOPY);
+    SelectObject(a, oldA);
+    SelectObject(b, oldB);
+    DeleteDC(a);
+    DeleteDC(b);
+    DeleteObject(from);
+    int w = 0, h = 0;
+    const std::vector<uint8_t> want = PackedPixels(forms::Picture::FromBitmap(to), w, h);
+    return !got.empty() && got == want;
+}
 
 uint32_t PixelOf(const forms::Picture& picture, int x, int y) {
     HBITMAP bmp = forms::RenderToBitmap(picture);

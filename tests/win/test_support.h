@@ -66,6 +66,13 @@ public:
 
 // Pixel colour (0xRRGGBB) of a picture drawn at its own size.
 uint32_t PixelOf(const forms::Picture& picture, int x, int y);
+// A picture's pixels, packed blue-green-red rows from the top, and its size.
+std::vector<uint8_t> PackedPixels(const forms::Picture& picture, int& width, int& height);
+// Whether `shown` is `source` at `percent` as the high-quality scaler is
+// defined (its literal transcription, not the program's scaler), at shown's size.
+bool IsHighQualityOf(const forms::Picture& shown, const forms::Picture& source, int percent);
+// Whether `shown` is the whole of `source` stretched onto shown's size, colour on colour.
+bool IsFastStretchOf(const forms::Picture& shown, const forms::Picture& source);
 
 // Clipboard content set by the test.
 void PutTextOnClipboard(const std::wstring& text);

@@ -50,20 +50,42 @@ TEST_F(ViewSizeTest, AtOneHundredPercentTheLoadedPictureItselfIsShownFittedAndPl
     EXPECT_EQ(LastWindowTop, frmNormal.Top());
 }
 
+namespace {
+// Everything the progress label was told: its captions and whether it was shown.
+std::vector<std::wstring> gLabel;
+WNDPROC gLabelProc = nullptr;
+LRESULT CALLBACK LabelProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_SETTEXT) gLabel.push_back(reinterpret_cast<const wchar_t*>(lp));
+    if (msg == WM_SHOWWINDOW && wp) gLabel.push_back(L"<shown>");
+    return CallWindowProcW(gLabelProc, h, msg, wp, lp);
+}
+}  // namespace
+
 TEST_F(ViewSizeTest, WithoutHighQualityOnlyTheFastResultIsShownAndNoProgress) {
+    gLabelProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(frmNormal.lblProgress.hWnd(), GWLP_WNDPROC,
+                                                             reinterpret_cast<LONG_PTR>(&LabelProc)));
+    const forms::Picture loaded = frmBackground.picLoad.GetPicture();
     Settings.PictureBlt = kFalse;
     CurrentViewSize = 150;
+    gLabel.clear();
     ApplyViewSize(frmNormal.picView, &frmNormal.lblProgress, frmNormal, true);
     EXPECT_EQ(frmNormal.picView.ScaleWidth(), 720);
     EXPECT_EQ(frmNormal.ScaleWidth(), 720 * 15);
-    EXPECT_NE(frmNormal.lblProgress.Caption(), L"Resize ...");  // never shown
-    EXPECT_EQ(PixelOf(frmNormal.picView.GetPicture(), 50, 40), PixelOf(frmBackground.picBlt.Image(), 50, 40));
+    EXPECT_TRUE(gLabel.empty());  // no progress, the label never shown
+    EXPECT_TRUE(IsFastStretchOf(frmNormal.picView.GetPicture(), loaded));
+    EXPECT_FALSE(IsHighQualityOf(frmNormal.picView.GetPicture(), loaded, 150));
 
+    // With it, the high-quality result takes the fast one's place.
     Settings.PictureBlt = kTrue;
     ApplyViewSize(frmNormal.picView, &frmNormal.lblProgress, frmNormal, true);
-    EXPECT_EQ(frmNormal.lblProgress.Caption().rfind(L"Resize ... ", 0), 0u);
+    ASSERT_GE(gLabel.size(), 3u);
+    EXPECT_EQ(gLabel[0], L"Resize ...");
+    EXPECT_EQ(gLabel[1], L"<shown>");
+    EXPECT_EQ(gLabel[2], L"Resize ... 0%");
     EXPECT_FALSE(frmNormal.lblProgress.Visible());
-    EXPECT_EQ(PixelOf(frmNormal.picView.GetPicture(), 50, 40), PixelOf(frmBackground.picBlt.Image(), 50, 40));
+    EXPECT_TRUE(IsHighQualityOf(frmNormal.picView.GetPicture(), loaded, 150));
+    EXPECT_FALSE(IsFastStretchOf(frmNormal.picView.GetPicture(), loaded));
+    SetWindowLongPtrW(frmNormal.lblProgress.hWnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(gLabelProc));
 }
 
 TEST_F(ViewSizeTest, WithAnAnchorTheWindowKeepsItsPointAndStaysOnTheScreen) {
