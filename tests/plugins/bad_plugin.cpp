@@ -1,18 +1,27 @@
-// Picture plug-ins that misbehave on files beginning with "CRSH" (one already
-// when it describes itself), each in one
+// Picture plug-ins that misbehave. One claims every file there is and makes a
+// 2 x 2 magenta picture of it, with progress. The others misbehave on files
+// beginning with "CRSH" (one already when it describes itself), each in one
 // of the ways a plug-in can take its host process down or hold it: a write
 // through null in IsSupported, in GetPicture or right after a progress
 // report, a stack overflow, an exit of the whole process, an endless loop
 // that reports nothing. Every other file they leave alone.
 #include "plugin_common.h"
 
+#ifndef CLAIMED_SIZE
+#define CLAIMED_SIZE 1
+#endif
+
 namespace {
 
 const char* const kInfo[] = {"00IN", "Misbehaving test plug-in", "*.crsh", "Crash pictures"};
 
 bool Ours(const void* header) {
+#ifdef CLAIMS_ALL
+    return header != nullptr;
+#else
     const auto* h = static_cast<const uint8_t*>(header);
     return h && h[0] == 'C' && h[1] == 'R' && h[2] == 'S' && h[3] == 'H';
+#endif
 }
 
 void WriteThroughNull() { *static_cast<volatile int*>(nullptr) = 1; }
@@ -42,12 +51,12 @@ SPI_EXPORT int WINAPI IsSupported(const char*, void* header) {
 
 SPI_EXPORT int WINAPI GetPictureInfo(const char*, SusieLong, unsigned, PictureInfoRecord* info) {
     std::memset(info, 0, sizeof *info);
-    info->width = info->height = 1;
+    info->width = info->height = CLAIMED_SIZE;
     info->colorDepth = 24;
     return kOk;
 }
 
-SPI_EXPORT int WINAPI GetPicture(const char*, SusieLong, unsigned, HLOCAL*, HLOCAL*, ProgressFn progress,
+SPI_EXPORT int WINAPI GetPicture(const char*, SusieLong, unsigned, HLOCAL* header, HLOCAL* pixels, ProgressFn progress,
                                  SusieLong data) {
 #if defined(BAD_DECODE)
     WriteThroughNull();
@@ -60,7 +69,15 @@ SPI_EXPORT int WINAPI GetPicture(const char*, SusieLong, unsigned, HLOCAL*, HLOC
     ExitProcess(7);
 #elif defined(BAD_ENDLESS)
     for (;;) Sleep(5);
+#elif defined(CLAIMS_ALL)
+    BITMAPINFOHEADER h{sizeof h, CLAIMED_SIZE, -CLAIMED_SIZE, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    const uint8_t magenta[16] = {0xFF, 0, 0xFF, 0xFF, 0, 0xFF, 0, 0, 0xFF, 0, 0xFF, 0xFF, 0, 0xFF, 0, 0};
+    for (int row = 0; row <= CLAIMED_SIZE; ++row)
+        if (progress && progress(row, CLAIMED_SIZE, data)) return kAborted;
+    *header = BlockOf(&h, sizeof h);
+    *pixels = BlockOf(magenta, sizeof magenta);
+    return kOk;
 #endif
-    (void)progress, (void)data;
+    (void)header, (void)pixels, (void)progress, (void)data;
     return kUnknownFormat;
 }

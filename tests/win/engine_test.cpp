@@ -1,6 +1,9 @@
 // The engine form's loading pipeline with real files and the viewer's procedures.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <functional>
+
 #include "app/mdlTamsel.h"
 #include "engine/frmBackground.h"
 #include "engine/loading.h"
@@ -178,5 +181,78 @@ TEST_F(EngineTest, AClipboardPictureIsTakenIntoTheEngineWithTheClipboardMarker) 
     EXPECT_EQ(frmBackground.picLoad.ScaleWidth(), 12);
     EXPECT_EQ(LoadedPixel(5, 5), 0x806040u);
     EXPECT_EQ(MakeCaption(), L"未保存の画像 - Tamsel2");
+    EmptyTheClipboard();
+}
+
+namespace {
+// A 3 x 3 picture no command of the viewer ever makes: where it stays, the view was not applied again.
+forms::Picture Marker() {
+    void* bits = nullptr;
+    HBITMAP bmp = forms::CreateDib24(3, 3, &bits);
+    std::memset(bits, 0x5A, 12 * 3);
+    return forms::Picture::FromBitmap(bmp);
+}
+}  // namespace
+
+// The open command applies the view only when the file name changed: reopening
+// the file shown, a cancelled dialog and a failed load leave the view alone.
+TEST_F(EngineTest, TheOpenCommandAppliesTheViewOnlyForANewName) {
+    frmNormal.Show();
+    {
+        FileDialogAnswer answer(DataPath(L"sample.jpg"));
+        OpenPictureLoad(frmNormal.picView, &frmNormal.lblProgress, frmNormal, true);
+    }
+    const forms::Picture marker = Marker();
+    frmNormal.picView.SetPicture(marker);
+    {
+        FileDialogAnswer same(DataPath(L"sample.jpg"));
+        OpenPictureLoad(frmNormal.picView, &frmNormal.lblProgress, frmNormal, true);
+    }
+    EXPECT_EQ(frmNormal.picView.GetPicture().get(), marker.get()) << "reopening the same file";
+    {
+        FileDialogAnswer cancel(std::nullopt);
+        OpenPictureLoad(frmNormal.picView, &frmNormal.lblProgress, frmNormal, true);
+    }
+    EXPECT_EQ(frmNormal.picView.GetPicture().get(), marker.get()) << "a cancelled dialog";
+    {
+        MsgBoxRecorder boxes;
+        FileDialogAnswer unreadable(dir / L"notes.txt");
+        OpenPictureLoad(frmNormal.picView, &frmNormal.lblProgress, frmNormal, true);
+    }
+    EXPECT_EQ(frmNormal.picView.GetPicture().get(), marker.get()) << "a failed load";
+    {
+        FileDialogAnswer other(DataPath(L"sample.gif"));
+        OpenPictureLoad(frmNormal.picView, &frmNormal.lblProgress, frmNormal, true);
+    }
+    EXPECT_EQ(frmNormal.picView.GetPicture().get(), frmBackground.picLoad.GetPicture().get()) << "another file";
+}
+
+// With "always 100 %" every new picture, opened, dropped or pasted, comes at
+// 100 %; without it each keeps the view size.
+TEST_F(EngineTest, ANewPictureComesAtOneHundredPercentOnlyWhenTheOptionSaysSo) {
+    frmNormal.Show();
+    PutBitmapOnClipboard(20, 10, 0x203040);
+    const std::function<void()> commands[] = {
+        [] {
+            FileDialogAnswer answer(DataPath(L"sample.jpg"));
+            OpenPictureLoad(frmNormal.picView, &frmNormal.lblProgress, frmNormal, true);
+        },
+        [] { DropPictureLoad(DataPath(L"sample.gif"), frmNormal.picView, &frmNormal.lblProgress, frmNormal, true); },
+        [] { PastePicture(frmNormal.picView, &frmNormal.lblProgress, frmNormal, true); },
+    };
+    const char* names[] = {"open", "drop", "paste"};
+    for (int i = 0; i < 3; ++i) {
+        for (bool always : {true, false}) {
+            SCOPED_TRACE(testing::Message() << names[i] << (always ? " with" : " without") << " the option");
+            DropPictureLoad(L"", frmNormal.picView, nullptr, frmNormal, true);  // a different name before each
+            Settings.ViewDefaultSize = always ? kTrue : kFalse;
+            CurrentViewSize = 250;
+            commands[i]();
+            EXPECT_EQ(CurrentViewSize, always ? 100 : 250);
+            const int shownWidth = frmNormal.picView.ScaleWidth(), loadedWidth = frmBackground.picLoad.ScaleWidth();
+            EXPECT_EQ(shownWidth, always ? loadedWidth : loadedWidth * 5 / 2);
+            if (always) EXPECT_EQ(frmNormal.picView.GetPicture().get(), frmBackground.picLoad.GetPicture().get());
+        }
+    }
     EmptyTheClipboard();
 }

@@ -9,6 +9,7 @@
 #include "app/mdlTamsel.h"
 #include "engine/frmBackground.h"
 #include "engine/loading.h"
+#include "engine/picture_services.h"
 #include "test_support.h"
 #include "windows/frmNormal.h"
 
@@ -190,4 +191,38 @@ TEST_F(PluginViewerTest, APluginOfTheOtherBitnessOpensPicturesWithProgress) {
     EXPECT_EQ(gCaptions.back(), L"Load ...100%");
     EXPECT_EQ(frmNormal.Caption(), L"tall.ppm - Tamsel2");
     EXPECT_EQ(GetPixel(frmBackground.picLoad.hDC(), 1, 199), RGB(0x40, 0x40, 0x40));
+}
+
+// BMP, JPEG and GIF are the platform decoder's even when a plug-in claims
+// every file: the plug-in is not asked, and no percentage is shown.
+TEST_F(PluginViewerTest, ThePlatformsFormatsNeverReachAPluginThatClaimsEverything) {
+    InstallTestPlugin(L"claims_all", plugins.path());
+    frmBackground.Load();
+    frmNormal.Show();
+    gLabelProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(frmNormal.lblProgress.hWnd(), GWLP_WNDPROC,
+                                                             reinterpret_cast<LONG_PTR>(&RecordingProc)));
+    for (const wchar_t* name : {L"sample.bmp", L"sample.jpg", L"sample.gif"}) {
+        SCOPED_TRACE(name[7] == L'b' ? "bmp" : name[7] == L'j' ? "jpg" : "gif");
+        gCaptions.clear();
+        {
+            FileDialogAnswer answer(DataPath(name));
+            OpenPictureLoad(frmNormal.picView, &frmNormal.lblProgress, frmNormal, true);
+        }
+        EXPECT_EQ(gCaptions, std::vector<std::wstring>{L"Load ..."});
+        EXPECT_EQ(CurrentFileName, DataPath(name));
+        forms::Picture platform;
+        ASSERT_EQ(LoadPicture(DataPath(name), platform), S_OK);
+        EXPECT_EQ(frmBackground.picLoad.ScaleWidth(), platform.WidthPixels());
+        EXPECT_EQ(PixelOf(frmBackground.picLoad.GetPicture(), 1, 1), PixelOf(platform, 1, 1));
+    }
+    // What the platform does not read goes to the plug-in, with percentages.
+    WriteBytes(files / L"any.xyz", {'a', 'n', 'y'});
+    gCaptions.clear();
+    {
+        FileDialogAnswer answer(files / L"any.xyz");
+        OpenPictureLoad(frmNormal.picView, &frmNormal.lblProgress, frmNormal, true);
+    }
+    EXPECT_EQ(gCaptions, (std::vector<std::wstring>{L"Load ...", L"Load ...0%", L"Load ...50%", L"Load ...100%"}));
+    EXPECT_EQ(PixelOf(frmBackground.picLoad.GetPicture(), 1, 1), 0xFF00FFu);
+    SetWindowLongPtrW(frmNormal.lblProgress.hWnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(gLabelProc));
 }
