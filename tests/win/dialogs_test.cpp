@@ -12,6 +12,7 @@
 #include "engine/bmp_file.h"
 #include "engine/frmBackground.h"
 #include "engine/picture_services.h"
+#include "engine/view_size.h"
 #include "test_support.h"
 #include "windows/frmNormal.h"
 
@@ -334,18 +335,26 @@ TEST_F(DialogTest, TheViewSizeCommandRendersOnlyWhenTheSizeChanged) {
     ASSERT_TRUE(frmBackground.PictureLoadRun(DataPath(L"sample.jpg"), false));
     CurrentFileName = DataPath(L"sample.jpg");
     frmNormal.Show();
-    // Answered inside the modal loop: the same size, then 250.
+    CurrentViewSize = 250;
+    ApplyViewSize(frmNormal.picView, &frmNormal.lblProgress, frmNormal, true);
+    // A picture no render makes: where it stays, nothing was rendered.
+    void* bits = nullptr;
+    const forms::Picture marker = forms::Picture::FromBitmap(forms::CreateDib24(3, 3, &bits));
+    frmNormal.picView.SetPicture(marker);
+    // Answered inside the modal loop: the size shown (250), then 150.
     frmDialogViewSize.Load();
     PostMessageW(frmDialogViewSize.txtSize.hWnd(), WM_KEYDOWN, VK_RETURN, 0);
     frmNormal.SetCaption(L"before");
     frmNormal.menu_InputSize_Click();
-    EXPECT_EQ(CurrentViewSize, 100);
-    EXPECT_EQ(frmNormal.Caption(), L"sample.jpg - Tamsel2");  // the caption is still refreshed
+    EXPECT_EQ(CurrentViewSize, 250);
+    EXPECT_EQ(frmNormal.picView.GetPicture().get(), marker.get());
+    EXPECT_EQ(frmNormal.Caption(), L"sample.jpg - Tamsel2 (250%)");  // the caption is still refreshed
     frmDialogViewSize.Load();
-    SetWindowTextW(frmDialogViewSize.txtSize.hWnd(), L"250");
+    SetWindowTextW(frmDialogViewSize.txtSize.hWnd(), L"150");
     PostMessageW(frmDialogViewSize.txtSize.hWnd(), WM_KEYDOWN, VK_RETURN, 0);
     frmNormal.menu_InputSize_Click();
-    EXPECT_EQ(CurrentViewSize, 250);
-    EXPECT_EQ(frmNormal.picView.ScaleWidth(), 100);
+    EXPECT_EQ(CurrentViewSize, 150);
+    EXPECT_TRUE(IsHighQualityOf(frmNormal.picView.GetPicture(), frmBackground.picLoad.GetPicture(), 150));
+    EXPECT_EQ(frmNormal.picView.ScaleWidth(), 60);
     EXPECT_TRUE(GetWindowLongW(frmNormal.hWnd(), GWL_EXSTYLE) & WS_EX_TOPMOST);
 }
