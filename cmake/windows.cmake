@@ -2,6 +2,10 @@
 enable_language(RC)
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 set(TAMSEL_WARNINGS -Wall -Wextra -Wno-cast-function-type)
+# No link time and no build folder in the files: the same commit builds to the
+# same bytes, and so packs to the same release archives.
+add_link_options(-Wl,--no-insert-timestamp)
+add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}=.)
 
 add_library(tamsel_forms STATIC
   forms/form.cpp
@@ -139,6 +143,19 @@ add_custom_target(help_file ALL DEPENDS ${HELP_OUT}/Tamsel2.chm)
 add_custom_command(TARGET help_file POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${HELP_OUT}/Tamsel2.chm $<TARGET_FILE_DIR:Tamsel2>/Tamsel2.chm)
 add_dependencies(help_file Tamsel2)
+
+# What ships, in a folder of its own (build/<target>/Tamsel2): the program,
+# its two libraries, the plug-in host of this bitness (the scripts add the
+# other bitness's), the default picture and the help file. bin/ keeps
+# everything else, the tests and their data among it.
+set(TAMSEL_DELIVERY ${CMAKE_BINARY_DIR}/Tamsel2)
+add_custom_target(deliverables ALL
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${TAMSEL_DELIVERY}
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:Tamsel2> $<TARGET_FILE:Quillmount> $<TARGET_FILE:Rastel>
+          $<TARGET_FILE:QuillmountHost> ${CMAKE_SOURCE_DIR}/resources/ts2image.JPG ${HELP_OUT}/Tamsel2.chm
+          ${TAMSEL_DELIVERY}
+  VERBATIM)
+add_dependencies(deliverables Tamsel2 Quillmount Rastel QuillmountHost help_file)
 
 # Benchmarks: the high-quality scaler against its literal definition, and the
 # whole program beside tamsel2-bare, the least program that shows a picture.

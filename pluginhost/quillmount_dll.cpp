@@ -70,3 +70,12 @@ STDAPI DllRegisterServer() {
 }
 
 STDAPI DllUnregisterServer() { return UnregisterControl(); }
+
+// regsvr32 /n /i:user Quillmount.dll (and /u): for the current user only,
+// whatever the machine would allow; what an installer for one user needs.
+STDAPI DllInstall(BOOL install, PCWSTR commandLine) {
+    if (!commandLine || _wcsicmp(commandLine, L"user") != 0) return E_INVALIDARG;
+    wchar_t path[MAX_PATH + 1] = {};
+    GetModuleFileNameW(gModule, path, MAX_PATH);
+    return install ? RegisterControl(path, false) : UnregisterControlForUser();
+}

@@ -71,6 +71,25 @@ HRESULT RegisterControl(const std::wstring& path, bool forMachine) {
     return SUCCEEDED(hr) ? S_OK : SELFREG_E_TYPELIB;
 }
 
+HRESULT UnregisterControlForUser() {
+    const std::wstring clsid = L"CLSID\\" + GuidText(CLSID_SusiePlugin);
+    HKEY user;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, KEY_ALL_ACCESS, &user) == ERROR_SUCCESS) {
+        RegDeleteTreeW(user, clsid.c_str());
+        RegDeleteTreeW(user, kProgId);
+        RegCloseKey(user);
+    }
+    using ForUser = HRESULT(WINAPI*)(REFGUID, WORD, WORD, LCID, SYSKIND);
+    auto forUser = reinterpret_cast<ForUser>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"oleaut32.dll"), "UnRegisterTypeLibForUser")));
+#ifdef _WIN64
+    if (forUser) forUser(LIBID_Quillmount, 1, 0, LOCALE_NEUTRAL, SYS_WIN64);
+#else
+    if (forUser) forUser(LIBID_Quillmount, 1, 0, LOCALE_NEUTRAL, SYS_WIN32);
+#endif
+    return S_OK;
+}
+
 HRESULT UnregisterControl() {
     const std::wstring clsid = L"CLSID\\" + GuidText(CLSID_SusiePlugin);
     RegDeleteTreeW(HKEY_CLASSES_ROOT, clsid.c_str());

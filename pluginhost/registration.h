@@ -12,5 +12,7 @@ bool CanRegisterForMachine();
 HRESULT RegisterControl(const std::wstring& libraryPath, bool forMachine);
 // Removes every key of the control from both places.
 HRESULT UnregisterControl();
+// Removes the user's registration only; one for the machine stays.
+HRESULT UnregisterControlForUser();
 
 }  // namespace quillmount

@@ -28,6 +28,8 @@ cross_copy_builds() {
   [ -d "$a" ] && [ -d "$b" ] || return 0
   cp -p "$b/QuillmountHost32.exe" "$a/" 2>/dev/null || true
   cp -p "$a/QuillmountHost64.exe" "$b/" 2>/dev/null || true
+  cp -p "$b/QuillmountHost32.exe" "$TS_BUILD/win64/Tamsel2/" 2>/dev/null || true
+  cp -p "$a/QuillmountHost64.exe" "$TS_BUILD/win32/Tamsel2/" 2>/dev/null || true
   mkdir -p "$a/testplugins" "$b/testplugins"
   cp -p "$b"/testplugins/*.spi "$a/testplugins/" 2>/dev/null || true
   cp -p "$a"/testplugins/*.sph "$b/testplugins/" 2>/dev/null || true

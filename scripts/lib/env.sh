@@ -13,7 +13,9 @@ TS_TEST_PREFIX="$TS_BUILD/wineprefix-test"
 export WINEPREFIX="$TS_USER_PREFIX"
 export WINEARCH=win64
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No .NET or Gecko prompts, and no start-menu files of the prefix's programs
+# written into the Linux desktop (installers create shortcuts).
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export LOCPATH="$TS_BUILD/locale"
 
 ts_pids=()
@@ -55,6 +57,11 @@ ts_wineserver() {
   setsid "$WINESERVER" -p -f >/dev/null 2>&1 < /dev/null &
   ts_pids+=($!)
   "$WINE" cmd /c exit >/dev/null 2>&1 < /dev/null || true
+  # The virtual desktop too: started by the first program that opens a
+  # window, it would hold that program's output pipe for the whole session
+  # (a shell file dialog keeps it from ending).
+  setsid "$WINE" explorer.exe /desktop=Default,1280x1024 >/dev/null 2>&1 < /dev/null &
+  ts_pids+=($!)
   # One idle console keeps the prefix's services up between test programs;
   # without it they stop after a few idle seconds and every program pays their restart.
   ts_keepalive="$(mktemp -u)"
@@ -75,10 +82,15 @@ ts_win32_runs() {
   [ -z "$TS_WIN32_WHY" ]
 }
 
-# ts_prefix [user|test]: selects the prefix and makes it when it is missing,
-# older than its settings, or made before 32-bit Wine was installed.
+# ts_prefix [user|test|fresh FOLDER]: selects the prefix and makes it when it
+# is missing, older than its settings, or made before 32-bit Wine was
+# installed; "fresh" makes a new one in FOLDER whatever was there.
 ts_prefix() {
-  if [ "${1:-user}" = test ]; then export WINEPREFIX="$TS_TEST_PREFIX"; else export WINEPREFIX="$TS_USER_PREFIX"; fi
+  case "${1:-user}" in
+    test) export WINEPREFIX="$TS_TEST_PREFIX" ;;
+    fresh) export WINEPREFIX="$2"; rm -rf "$WINEPREFIX" ;;
+    *) export WINEPREFIX="$TS_USER_PREFIX" ;;
+  esac
   local stamp="$WINEPREFIX/.tamsel-prefix"
   local reg="$TS_ROOT/scripts/lib/prefix.reg"
   local wow64=1

@@ -448,6 +448,16 @@ TEST(ControlRegistration, ForTheUserTheKeysGoUnderTheUsersClasses) {
     // Back to the machine's registration the other tests use.
     EXPECT_EQ(RunProcess(L"regsvr32.exe /s \"" + Dll() + L"\""), 0u);
     EXPECT_EQ(CLSIDFromProgID(L"Quillmount.SusiePlugin", &found), S_OK);
+
+    // As an installer for one user registers it: for the user even where the
+    // machine's classes are writable, and taken back without touching the machine's.
+    EXPECT_EQ(RunProcess(L"regsvr32.exe /s /n /i:user \"" + Dll() + L"\""), 0u);
+    EXPECT_EQ(UserClassValue(L"CLSID\\" + clsid + L"\\InprocServer32"), Dll());
+    EXPECT_EQ(UserClassValue(L"Quillmount.SusiePlugin\\CLSID"), clsid);
+    EXPECT_EQ(RunProcess(L"regsvr32.exe /s /u /n /i:user \"" + Dll() + L"\""), 0u);
+    EXPECT_EQ(UserClassValue(L"Quillmount.SusiePlugin\\CLSID"), L"<missing>");
+    EXPECT_EQ(CLSIDFromProgID(L"Quillmount.SusiePlugin", &found), S_OK);  // the machine's stays
+    EXPECT_NE(RunProcess(L"regsvr32.exe /s /n /i:everyone \"" + Dll() + L"\""), 0u);
 }
 
 namespace {

@@ -229,7 +229,6 @@ TEST(Forms, ACopyOutOfAPictureBoxIsTheSameWithOrWithoutItsSurface) {
 
 namespace {
 std::wstring gDialogAnswer;
-int gDialogTries = 0;
 BOOL CALLBACK FindDialog(HWND h, LPARAM found) {
     wchar_t cls[16] = {};
     GetClassNameW(h, cls, 16);
@@ -238,11 +237,11 @@ BOOL CALLBACK FindDialog(HWND h, LPARAM found) {
 }
 // Answers the system's file dialog of this thread as a user would: a name typed and OK, or Cancel.
 void CALLBACK AnswerFileDialog(HWND, UINT, UINT_PTR id, DWORD) {
+    // The first dialog of a session can take long to come: it is waited for.
     HWND dialog = nullptr;
     EnumThreadWindows(GetCurrentThreadId(), &FindDialog, reinterpret_cast<LPARAM>(&dialog));
-    if (!dialog && ++gDialogTries < 200) return;
-    KillTimer(nullptr, id);
     if (!dialog) return;
+    KillTimer(nullptr, id);
     if (gDialogAnswer.empty()) {
         PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     } else {
@@ -262,14 +261,16 @@ TEST(Forms, TheSystemFileDialogAnswersWithTheChosenFileOrACancel) {
     d.CancelError = true;
     d.Flags = 0x1000;
     gDialogAnswer = DataPath(L"sample.bmp");
-    gDialogTries = 0;
-    ASSERT_NE(SetTimer(nullptr, 0, 50, &AnswerFileDialog), 0u);
+    UINT_PTR timer = SetTimer(nullptr, 0, 50, &AnswerFileDialog);
+    ASSERT_NE(timer, 0u);
     EXPECT_EQ(d.ShowOpen(), forms::DialogResult::Ok);
+    KillTimer(nullptr, timer);  // when no dialog came at all
     EXPECT_EQ(_wcsicmp(d.FileName.c_str(), DataPath(L"sample.bmp").c_str()), 0) << d.FileName;
 
     gDialogAnswer.clear();
-    gDialogTries = 0;
-    ASSERT_NE(SetTimer(nullptr, 0, 50, &AnswerFileDialog), 0u);
+    timer = SetTimer(nullptr, 0, 50, &AnswerFileDialog);
+    ASSERT_NE(timer, 0u);
     EXPECT_EQ(d.ShowOpen(), forms::DialogResult::Cancelled);
+    KillTimer(nullptr, timer);
     FailOnUnexpectedMessageBoxes();
 }

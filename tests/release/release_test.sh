@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# tests/release/release_test.sh BUILD DIST OLDER_DIST
+# The released files of one build (win64 or win32), used as a user would,
+# in a Wine prefix made fresh for them: the zip unpacked in a folder of the
+# user's choosing and started there (a first start, the help file); the
+# installer run silently over an older version, the installed program used
+# with a plug-in, and the silent uninstall. One line per check, "ok: ..." or
+# "FAIL: ..."; the exit status says whether all passed.
+# Expects a display (DISPLAY) and scripts/package run.
+set -uo pipefail
+b="$1" dist="$(realpath "$2")" olderDist="$(realpath "$3")"
+source "$(cd "$(dirname "$0")/../../scripts/lib" && pwd)/env.sh"
+failures=0
+check() {  # check WHAT COMMAND...
+  local what="$1"
+  shift
+  if "$@" >/dev/null 2>&1; then echo "ok: $b: $what"; else echo "FAIL: $b: $what"; failures=$((failures + 1)); fi
+}
+bin="$TS_BUILD/$b/bin"
+loader="$WINE"; [ "$b" = win32 ] && loader="$WINE32"
+ext=sph; [ "$b" = win32 ] && ext=spi
+version=$(sed -n 's/^#define TAMSEL_VERSION_TEXT "\(.*\)"$/\1/p' "$TS_BUILD/win64/generated/version.h")
+zip="$dist/Tamsel2-$version-$b.zip" setup="$dist/Tamsel2-$version-$b-setup.exe"
+older=$(ls "$olderDist"/Tamsel2-*-"$b"-setup.exe | head -1)
+
+ts_prefix fresh "$TS_BUILD/wineprefix-release-$b"
+trap '"$WINESERVER" -k >/dev/null 2>&1' EXIT
+win() { "$WINE" "$@" < /dev/null; }
+regHas() { win reg query "$1" ${2:+/v "$2"} 2>/dev/null | grep -q -- "${3:-.}"; }
+regGone() { ! win reg query "$1" >/dev/null 2>&1; }
+users=("$WINEPREFIX"/drive_c/users/*)
+home=""
+for u in "${users[@]}"; do [ -d "$u/AppData" ] && [ "$(basename "$u")" != Public ] && home="$u"; done
+
+# The zip, unpacked into a folder with a Japanese name: one folder Tamsel2/
+# holding the program's files and nothing else.
+listing=$(unzip -Z1 "$zip" | sort | tr '\n' ' ')
+check "the zip holds Tamsel2/ with the program's files only" \
+  test "$listing" = "Tamsel2/LICENSE Tamsel2/Quillmount.dll Tamsel2/QuillmountHost32.exe Tamsel2/QuillmountHost64.exe Tamsel2/Rastel.dll Tamsel2/Tamsel2.chm Tamsel2/Tamsel2.exe Tamsel2/readme.txt Tamsel2/ts2image.JPG "
+tools="$WINEPREFIX/drive_c/ツール"
+mkdir -p "$tools"
+unzip -q "$zip" -d "$tools"
+first=$("$loader" "$(winepath_of "$bin/release_check.exe")" 'C:\ツール\Tamsel2\Tamsel2.exe' < /dev/null)
+sed "s/^/    /" <<<"$first"
+check "the unpacked program: a first start with the default picture, and its help" \
+  test -n "$first" -a -z "$(grep -v '^ok: ' <<<"$first")"
+
+# The installer, silently, over an older version that had one more file.
+programs="$home/AppData/Local/Programs/Tamsel2"
+win "$(winepath_of "$older")" /S
+"$WINESERVER" -w
+check "an older version installs ($(basename "$older"))" test -f "$programs/old-only.txt"
+win "$(winepath_of "$setup")" /S
+"$WINESERVER" -w
+for f in Tamsel2.exe Quillmount.dll QuillmountHost64.exe QuillmountHost32.exe Rastel.dll ts2image.JPG Tamsel2.chm \
+         LICENSE readme.txt Uninstall.exe; do
+  check "installed: $f" test -f "$programs/$f"
+done
+check "the upgrade left nothing of the older version" test ! -e "$programs/old-only.txt"
+check "a Start-menu shortcut" test -f "$home/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Tamsel2.lnk"
+un='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tamsel2'
+check "in the list of installed programs, with its version" regHas "$un" DisplayVersion "$version"
+check "... and its publisher" regHas "$un" Publisher "Tamsel2"
+check "... and a silent uninstall" regHas "$un" QuietUninstallString "Uninstall.exe\" /S"
+clsid='{6F1D2B0E-3A4C-4D5E-9B71-2C8E5A9D4F13}'
+# Wine's COM does not read the user's classes; they are checked as written.
+check "the control registered for the user" regHas "HKCU\\Software\\Classes\\CLSID\\$clsid\\InprocServer32" "" "Programs.Tamsel2.Quillmount.dll"
+check "... under its ProgID" regHas 'HKCU\Software\Classes\Quillmount.SusiePlugin\CLSID' "" "$clsid"
+
+# The installed program opens a picture through a plug-in; the control is the
+# one installed beside it.
+plugins="$WINEPREFIX/drive_c/spi"
+mkdir -p "$plugins"
+cp "$bin/testplugins/pnm.$ext" "$plugins/"
+win reg add 'HKCU\Software\Obrinth\Susie\Plug-in' /v Path /t REG_SZ /d 'C:\spi' /f >/dev/null 2>&1
+{ printf 'P6 30 20 255\n'; head -c 1800 /dev/zero | tr '\0' '\100'; } > "$WINEPREFIX/drive_c/picture.ppm"
+installed="$(win cmd /c echo %LOCALAPPDATA% | tr -d '\r')\\Programs\\Tamsel2\\Tamsel2.exe"
+check "the installed program opens a picture through a plug-in" \
+  "$loader" "$(winepath_of "$bin/release_check.exe")" "$installed" 'C:\picture.ppm' 'picture.ppm - Tamsel2'
+
+# The silent uninstall takes everything it installed, and keeps the settings.
+win "$(winepath_of "$programs/Uninstall.exe")" /S
+"$WINESERVER" -w
+check "uninstalled: no folder left" test ! -e "$programs"
+check "uninstalled: no shortcut" test ! -e "$home/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Tamsel2.lnk"
+check "uninstalled: not in the list of programs" regGone "$un"
+check "uninstalled: the control's registration gone" regGone "HKCU\\Software\\Classes\\CLSID\\$clsid"
+check "uninstalled: ... and its ProgID" regGone 'HKCU\Software\Classes\Quillmount.SusiePlugin'
+check "the user's settings are kept" regHas 'HKCU\Software\VB and VBA Program Settings\Tamsel2\Run' LstFm
+"$WINESERVER" -k >/dev/null 2>&1
+[ $failures -eq 0 ]
