@@ -100,6 +100,7 @@ add_library(tamsel_app STATIC
   engine/frmBackground.cpp
   engine/loading.cpp
   engine/picture_services.cpp
+  engine/wic_decoder.cpp
   engine/susie_plugin.cpp
   engine/rastel_library.cpp
   engine/scaling.cpp

@@ -4,6 +4,7 @@
 #include "engine/open_filter.h"
 #include "engine/picture_services.h"
 #include "engine/rastel_library.h"
+#include "engine/wic_decoder.h"
 
 namespace tamsel {
 
@@ -52,6 +53,12 @@ bool FrmBackground::PictureLoadRun(const std::wstring& strFileName, bool blnErrM
         loaded = SusiePlugin.LoadSusiePicture(strFileName, fromHost) == S_OK && !fromHost.Empty() &&
                  picLoad.SetPicture(fromHost);
     }
+    if (!loaded) {
+        // Last, so that a user's plug-in keeps the formats it reads.
+        forms::Picture decoded;
+        loaded = SUCCEEDED(LoadWicPicture(strFileName, GetSysColor(COLOR_WINDOW), decoded)) &&
+                 picLoad.SetPicture(decoded);
+    }
     if (loaded) NewView();
     if (!loaded) {
         if (blnErrMsgbox) forms::MsgBox(L"画像ファイルを開くことが出来ませんでした！", 48, L"未対応フォーマット");
@@ -64,7 +71,10 @@ bool FrmBackground::PictureLoadRun(const std::wstring& strFileName, bool blnErrM
 void FrmBackground::SettleOpenDialog() {
     if (!mFilterPending) return;
     mFilterPending = false;
-    CommonDialog.Filter = BuildOpenFilter(SusiePlugin.AllPicturesFilter());
+    const std::wstring plugins = SusiePlugin.AllPicturesFilter();
+    const std::vector<std::wstring> decoders = WicFileExtensions();
+    CommonDialog.Filter = BuildOpenFilter(plugins, decoders);
+    mPicturePatterns = AllPicturePatterns(plugins, decoders);
 }
 
 void FrmBackground::PictureLoad(forms::Label* lblProgress) {

@@ -28,6 +28,11 @@ public:
     void SusiePlugin_ProgressValueChange();
     // The open dialog's filter, made when first needed (PictureLoad does).
     void SettleOpenDialog();
+    // The patterns of the dialog's "all pictures" entry ("*.bmp;*.jpg;...").
+    const std::wstring& PicturePatterns() {
+        SettleOpenDialog();
+        return mPicturePatterns;
+    }
 
     // The picture at the current view size into picBlt: the fast stretch, and
     // the high-quality scaler with "Resize ..." progress. Both do nothing at 100 %.
@@ -60,6 +65,7 @@ private:
 
     forms::Label* mlblProgress = nullptr;
     bool mFilterPending = false;
+    std::wstring mPicturePatterns;
     uint32_t mViewSerial = 0;
     // The scaler's arrays, kept from one run to the next: zooming the same
     // picture again then costs no fresh pages (a tenth of a second for 12

@@ -3,6 +3,7 @@
 // successful load: the caption and the view size.
 #include <string>
 
+#include "engine/folder_steps.h"
 #include "forms/controls.h"
 #include "forms/form.h"
 
@@ -15,6 +16,15 @@ bool DropPictureLoad(const std::wstring& fileName, forms::PictureBox& picView, f
 // Open dialog, load, then update the window when the current file changed.
 void OpenPictureLoad(forms::PictureBox& picView, forms::Label* lblProgress, forms::Form& form, bool blnTitleFrame);
 
+// Whether the picture shown came from a file (not the clipboard, not none).
+bool HasCurrentFile();
+
+// The next, previous, first or last picture of the current file's folder,
+// read afresh, loaded and shown as an opened file is; files no decoder reads
+// are passed over. A beep when there is none; nothing without a current file
+// or while another step is loading. True when a picture loaded.
+bool StepPictureLoad(Step step, forms::PictureBox& picView, forms::Label* lblProgress, forms::Form& form,
+                     bool blnTitleFrame);
 
 // The caption for the current picture and view size.
 std::wstring MakeCaption();

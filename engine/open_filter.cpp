@@ -1,11 +1,45 @@
 #include "engine/open_filter.h"
 
+#include <algorithm>
+
 #include "app/numeric.h"
+#include "engine/folder_steps.h"
 
 namespace tamsel {
 
-std::wstring BuildOpenFilter(const std::wstring& allPicturesFilter) {
-    return L"全てのファイル (*.*)|*.*|全ての画像ファイル|" + allPicturesFilter + L";*.jpg;*.jpeg;*.gif" +
+namespace {
+
+std::wstring Lower(std::wstring s) {
+    for (wchar_t& c : s)
+        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+    return s;
+}
+
+// ".ext" with a name the filter text can carry; anything else is no extension.
+bool UsableExtension(const std::wstring& e) {
+    if (e.size() < 2 || e[0] != L'.') return false;
+    return std::none_of(e.begin() + 1, e.end(),
+                        [](wchar_t c) { return c <= L' ' || c == L'.' || c == L';' || c == L'|' || c == L'*' || c == L'?'; });
+}
+
+}  // namespace
+
+std::wstring AllPicturePatterns(const std::wstring& allPicturesFilter, const std::vector<std::wstring>& extensions) {
+    std::wstring patterns = allPicturesFilter + L";*.jpg;*.jpeg;*.gif";
+    std::vector<std::wstring> listed;
+    for (const std::wstring& p : SplitPatterns(patterns)) listed.push_back(Lower(p));
+    for (const std::wstring& e : extensions) {
+        if (!UsableExtension(e)) continue;
+        const std::wstring pattern = L"*" + Lower(e);
+        if (std::find(listed.begin(), listed.end(), pattern) != listed.end()) continue;
+        listed.push_back(pattern);
+        patterns += L";" + pattern;
+    }
+    return patterns;
+}
+
+std::wstring BuildOpenFilter(const std::wstring& allPicturesFilter, const std::vector<std::wstring>& extensions) {
+    return L"全てのファイル (*.*)|*.*|全ての画像ファイル|" + AllPicturePatterns(allPicturesFilter, extensions) +
            L"|ビットマップファイル (*.BMP)|*.bmp" + L"|JPEGファイル (*.JPG, *.JPEG)|*.jpg;*.jpeg";
 }
 

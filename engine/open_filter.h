@@ -2,10 +2,16 @@
 // The open dialog's filter text and the "Load ..." progress caption.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tamsel {
 
-std::wstring BuildOpenFilter(const std::wstring& allPicturesFilter);
+// The "all pictures" entry's patterns: the plug-ins' list as it comes, the
+// platform loader's formats, then every decoder extension (".png") of the
+// imaging component that is not listed yet.
+std::wstring AllPicturePatterns(const std::wstring& allPicturesFilter, const std::vector<std::wstring>& extensions = {});
+
+std::wstring BuildOpenFilter(const std::wstring& allPicturesFilter, const std::vector<std::wstring>& extensions = {});
 
 // "Load ...42%"; with no usable maximum (0 or negative, or an overflowing
 // product) just "Load ...".

@@ -272,6 +272,8 @@ LRESULT CALLBACK PictureBox::Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             return TRUE;
         }
     }
+    // Up to the form, as the vertical wheel goes by itself (not every system's default handling passes the tilt on).
+    if (msg == WM_MOUSEHWHEEL && GetParent(h)) return SendMessageW(GetParent(h), msg, wp, lp);
     if (msg == WM_CTLCOLORSTATIC) {
         if (HBRUSH b = Label::Colours(reinterpret_cast<HWND>(lp), reinterpret_cast<HDC>(wp)))
             return reinterpret_cast<LRESULT>(b);

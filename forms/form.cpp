@@ -273,6 +273,14 @@ LRESULT Form::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_MOUSEMOVE:
         Form_MouseMove();
         return 0;
+    case WM_MOUSEWHEEL:
+    case WM_MOUSEHWHEEL: {
+        const WORD keys = GET_KEYSTATE_WPARAM(wp);
+        const int shift = ((keys & MK_SHIFT) ? vbShiftMask : 0) | ((keys & MK_CONTROL) ? vbCtrlMask : 0) |
+                          ((GetKeyState(VK_MENU) < 0) ? vbAltMask : 0);
+        Form_MouseWheel(GET_WHEEL_DELTA_WPARAM(wp), shift, msg == WM_MOUSEHWHEEL);
+        return 0;
+    }
     case WM_HSCROLL:
     case WM_VSCROLL:
         if (ScrollBar* bar = lp ? ScrollBar::FromWindow(reinterpret_cast<HWND>(lp)) : nullptr) {

@@ -72,6 +72,14 @@ protected:
     virtual void Form_Resize() {}
     virtual void Form_KeyDown(int& keyCode, int shift) { (void)keyCode; (void)shift; }
     virtual void Form_MouseMove() {}
+    // The wheel turned over the form or the control with the focus: `delta`
+    // in the platform's units (120 a notch, positive away from the user or,
+    // for the tilt wheel, to the right).
+    virtual void Form_MouseWheel(int delta, int shift, bool horizontal) {
+        (void)delta;
+        (void)shift;
+        (void)horizontal;
+    }
     virtual DWORD WindowStyle() const { return WS_OVERLAPPEDWINDOW; }
     virtual DWORD WindowExStyle() const { return 0; }
     virtual LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp);

@@ -7,6 +7,8 @@
 #include "windows/frmMini.h"
 #include "windows/frmNormal.h"
 #include "windows/frmPopupMenu.h"
+#include "windows/scroll_area.h"
+#include "windows/viewer_menus.h"
 
 namespace tamsel {
 
@@ -73,6 +75,11 @@ void FrmNoTitleFrame::Form_KeyDown(int& keyCode, int shift) {
         Unload();
         return;
     }
+    if (Step step; StepForKey(keyCode, shift, step)) {
+        keyCode = 0;
+        StepPicture(step);
+        return;
+    }
     if (shift != forms::vbCtrlMask) return;  // exactly Ctrl
     switch (keyCode) {
     case 'O': frmPopupMenu.MenuByOpen(); break;
@@ -87,6 +94,18 @@ void FrmNoTitleFrame::Form_KeyDown(int& keyCode, int shift) {
     case 'Z': frmPopupMenu.MenuByInputSize(); break;
     default: break;
     }
+}
+
+void FrmNoTitleFrame::StepPicture(Step step) {
+    CheckWindowPoint(*this);
+    if (StepPictureLoad(step, picView, &lblProgress, *this, false)) frmMini.SetCaption(MakeCaption());
+}
+
+void FrmNoTitleFrame::Form_MouseWheel(int delta, int shift, bool horizontal) {
+    // No bars to scroll: the wheel steps through the folder, a picture a notch.
+    if (horizontal || shift != 0) return;
+    const int32_t notches = WheelNotches(wheelPending_, delta);
+    if (notches != 0) StepPicture(notches < 0 ? Step::Next : Step::Previous);
 }
 
 void FrmNoTitleFrame::picView_MouseDown(int button) {

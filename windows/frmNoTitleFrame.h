@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/folder_steps.h"
 #include "forms/controls.h"
 #include "forms/form.h"
 
@@ -17,6 +18,7 @@ public:
     bool SwitchingForm = false;
 
     void TitleFrameView();
+    void StepPicture(Step step);
     void MiniNormal();
 
     void picView_MouseDown(int button);
@@ -28,6 +30,7 @@ protected:
     void Form_Load() override;
     void Form_Unload(int& cancel) override;
     void Form_KeyDown(int& keyCode, int shift) override;
+    void Form_MouseWheel(int delta, int shift, bool horizontal) override;
     DWORD WindowStyle() const override { return WS_POPUP | WS_CLIPCHILDREN; }
     // A tool window has no taskbar button; the mini window stands in when minimized.
     DWORD WindowExStyle() const override { return WS_EX_TOOLWINDOW; }
@@ -35,6 +38,7 @@ protected:
 private:
     void picView_Resize();
     void ShowPopupAtCursor();
+    int wheelPending_ = 0;
 };
 
 extern FrmNoTitleFrame frmNoTitleFrame;

@@ -128,11 +128,13 @@ void FrmNormal::Form_Load() {
 void FrmNormal::BuildMenus() {
     menu_File.Init(L"ファイル(&F)");
     menu_Open.Init(L"画像ファイルを開く(&O)...", 'O');
+    menu_Next.Init(L"次の画像(&N)\tPageDown");
+    menu_Previous.Init(L"前の画像(&B)\tPageUp");
     menu_Bar.Init(L"-");
     menu_SaveAs.Init(L"名前を付けてファイルを保存(&A)...", 'S');
     menu_Bar2.Init(L"-");
     menu_Quit.Init(L"Tamsel2 を終了する(&Q)");
-    for (forms::Menu* m : {&menu_Open, &menu_Bar, &menu_SaveAs, &menu_Bar2, &menu_Quit}) menu_File.Add(*m);
+    for (forms::Menu* m : {&menu_Open, &menu_Next, &menu_Previous, &menu_Bar, &menu_SaveAs, &menu_Bar2, &menu_Quit}) menu_File.Add(*m);
 
     menu_Edit.Init(L"編集(&E)");
     menu_Copy.Init(L"コピー(&C)");
@@ -175,6 +177,8 @@ void FrmNormal::BuildMenus() {
 
     menu_File.OnClick = [this] { menu_File_Click(); };
     menu_Open.OnClick = [this] { menu_Open_Click(); };
+    menu_Next.OnClick = [this] { StepPicture(Step::Next); };
+    menu_Previous.OnClick = [this] { StepPicture(Step::Previous); };
     menu_SaveAs.OnClick = [this] { menu_SaveAs_Click(); };
     menu_Quit.OnClick = [this] { menu_Quit_Click(); };
     menu_Edit.OnClick = [this] { menu_Edit_Click(); };
@@ -197,7 +201,11 @@ void FrmNormal::BuildMenus() {
     for (forms::Menu* m : {&menu_File, &menu_Edit, &menu_View, &menu_Help}) AddMenu(*m);
 }
 
-void FrmNormal::menu_File_Click() { menu_SaveAs.SetEnabled(!CurrentFileName.empty()); }
+void FrmNormal::menu_File_Click() {
+    menu_SaveAs.SetEnabled(!CurrentFileName.empty());
+    menu_Next.SetEnabled(HasCurrentFile());
+    menu_Previous.SetEnabled(HasCurrentFile());
+}
 
 void FrmNormal::menu_Edit_Click() {
     menu_Copy.SetEnabled(!CurrentFileName.empty());
@@ -218,6 +226,11 @@ void FrmNormal::menu_Open_Click() {
     OpenPictureLoad(picView, &lblProgress, *this, true);
     SetCaption(MakeCaption());
     WindowTopMost(*this);
+}
+
+void FrmNormal::StepPicture(Step step) {
+    CheckWindowPoint(*this);
+    if (StepPictureLoad(step, picView, &lblProgress, *this, true)) SetCaption(MakeCaption());
 }
 
 void FrmNormal::menu_Quit_Click() {
@@ -440,6 +453,11 @@ void FrmNormal::picDummy_MouseUp() { GripResizing = false; }
 void FrmNormal::Form_KeyDown(int& keyCode, int shift) {
     // Escape stops a running high-quality scaling at its next report, whatever the modifiers.
     if (keyCode == VK_ESCAPE) ResizeCancel = kTrue;
+    if (Step step; StepForKey(keyCode, shift, step)) {
+        keyCode = 0;  // not also a page of a focused bar
+        StepPicture(step);
+        return;
+    }
     if (shift != forms::vbCtrlMask) return;  // exactly Ctrl
     switch (keyCode) {
     case 'A': menu_SaveAs_Click(); break;
@@ -448,6 +466,17 @@ void FrmNormal::Form_KeyDown(int& keyCode, int shift) {
     case 'V': menu_Paste_Click(); break;
     default: break;
     }
+}
+
+void FrmNormal::Form_MouseWheel(int delta, int shift, bool horizontal) {
+    // Shift turns the wheel sideways; the tilt wheel is sideways already.
+    if (shift & ~forms::vbShiftMask) return;
+    const bool across = horizontal || shift == forms::vbShiftMask;
+    int32_t notches = WheelNotches(horizontal ? tiltPending_ : wheelPending_, delta);
+    if (horizontal) notches = -notches;  // tilted right shows more of the right
+    forms::ScrollBar& bar = across ? HScroll : VScroll;
+    if (notches == 0 || !bar.Visible() || Dragging) return;
+    bar.SetValue(WheelValue(bar.Value(), notches, bar.SmallChange(), bar.Min(), bar.Max()));
 }
 
 // Dialogs and questions are not hidden behind the topmost window.

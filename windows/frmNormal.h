@@ -1,6 +1,7 @@
 #pragma once
 // The framed viewer window: the picture in a scrolling area with both bars
 // and a size grip, dragged to scroll, fitted by its frame on request.
+#include "engine/folder_steps.h"
 #include "engine/view_size.h"
 #include "forms/controls.h"
 #include "forms/form.h"
@@ -20,7 +21,7 @@ public:
     forms::Line LineDummy[9];
     forms::PictureBox picView;
     forms::Label lblProgress;
-    forms::Menu menu_File, menu_Open, menu_Bar, menu_SaveAs, menu_Bar2, menu_Quit;
+    forms::Menu menu_File, menu_Open, menu_Next, menu_Previous, menu_Bar, menu_SaveAs, menu_Bar2, menu_Quit;
     forms::Menu menu_Edit, menu_Copy, menu_Paste, menu_Bar10, menu_TileCopy;
     forms::Menu menu_View, menu_NoTitleFrame, menu_FreamRefresh, menu_Bar3, menu_ViewSize, menu_DefaultSize, menu_Bar6;
     forms::Menu menu_SizeView[7];
@@ -40,6 +41,7 @@ public:
     void menu_View_Click();
     void menu_MenuVisible_Click();
     void menu_Open_Click();
+    void StepPicture(Step step);
     void menu_Quit_Click();
     void menu_FreamRefresh_Click();
     void menu_NoTitleFrame_Click();
@@ -76,6 +78,7 @@ protected:
     void Form_Unload(int& cancel) override;
     void Form_Resize() override;
     void Form_KeyDown(int& keyCode, int shift) override;
+    void Form_MouseWheel(int delta, int shift, bool horizontal) override;
 
 private:
     void HScroll_Change();
@@ -95,6 +98,7 @@ private:
     bool GripResizing = false;
     BarRange hRange_, vRange_;
     HCURSOR dragCursor_ = nullptr;
+    int32_t wheelPending_ = 0, tiltPending_ = 0;  // parts of a notch, per wheel
     bool layoutPending_ = false;  // resized while hidden: laid out before it shows
 };
 

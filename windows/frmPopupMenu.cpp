@@ -21,6 +21,9 @@ FrmNoTitleFrame& B() { return frmNoTitleFrame; }
 void FrmPopupMenu::InitializeComponent() {
     Pmenu.Init(L"ポップアップメニュー");
     menu_Open.Init(L"画像ファイルを開く(&O)...", 'O');
+    // N is the minimize item's access key here.
+    menu_Next.Init(L"次の画像(&X)\tPageDown");
+    menu_Previous.Init(L"前の画像(&B)\tPageUp");
     menu_Bar.Init(L"-");
     menu_ViewSize.Init(L"表示サイズ(&S)");
     menu_DefaultSize.Init(L"等倍(&D)", 'D');
@@ -46,13 +49,15 @@ void FrmPopupMenu::InitializeComponent() {
     for (forms::Menu* m : {&menu_DefaultSize, &menu_bar7, &menu_SizeView[0], &menu_Bar8, &menu_InputSize})
         menu_ViewSize.Add(*m);
     for (forms::Menu* m : {&menu_Copy, &menu_Paste, &menu_Bar6, &menu_TileCopy, &menu_SaveAs}) menu_Edit.Add(*m);
-    for (forms::Menu* m : {&menu_Open, &menu_Bar, &menu_ViewSize, &menu_Edit, &menu_Bar2, &menu_TitleFrame,
+    for (forms::Menu* m : {&menu_Open, &menu_Next, &menu_Previous, &menu_Bar, &menu_ViewSize, &menu_Edit, &menu_Bar2, &menu_TitleFrame,
                            &menu_LayeredWindow, &menu_Mini, &menu_Bar3, &menu_Quit})
         Pmenu.Add(*m);
 
     Pmenu.OnClick = [this] { menuSizeViewRefresh(); };
     menu_Edit.OnClick = [this] { menu_Edit_Click(); };
     menu_Open.OnClick = [this] { menu_Open_Click(); };
+    menu_Next.OnClick = [] { B().StepPicture(Step::Next); };
+    menu_Previous.OnClick = [] { B().StepPicture(Step::Previous); };
     menu_DefaultSize.OnClick = [this] { menu_DefaultSize_Click(); };
     menu_SizeView[0].OnClick = [this] { menu_SizeView_Click(0); };
     menu_InputSize.OnClick = [this] { menu_InputSize_Click(); };
@@ -81,7 +86,11 @@ void FrmPopupMenu::ShowPopup(int x, int y) {
     Menus().Popup(Pmenu, B().hWnd(), x, y);
 }
 
-void FrmPopupMenu::menuSizeViewRefresh() { RefreshPresetItems(menu_SizeView, menu_Bar8); }
+void FrmPopupMenu::menuSizeViewRefresh() {
+    RefreshPresetItems(menu_SizeView, menu_Bar8);
+    menu_Next.SetEnabled(HasCurrentFile());
+    menu_Previous.SetEnabled(HasCurrentFile());
+}
 
 void FrmPopupMenu::menu_Edit_Click() {
     const bool picture = !CurrentFileName.empty();

@@ -9,7 +9,7 @@ namespace tamsel {
 class FrmPopupMenu : public forms::Form {
 public:
     forms::Menu Pmenu;
-    forms::Menu menu_Open, menu_Bar, menu_ViewSize, menu_DefaultSize, menu_bar7;
+    forms::Menu menu_Open, menu_Next, menu_Previous, menu_Bar, menu_ViewSize, menu_DefaultSize, menu_bar7;
     forms::Menu menu_SizeView[7];
     forms::Menu menu_Bar8, menu_InputSize;
     forms::Menu menu_Edit, menu_Copy, menu_Paste, menu_Bar6, menu_TileCopy, menu_SaveAs;

@@ -71,4 +71,18 @@ DragStop ClampDrag(const BarRange& bar, double wanted) {
     return {wanted, static_cast<int32_t>(std::min<double>(value, bar.max))};
 }
 
+int32_t WheelNotches(int32_t& pending, int32_t delta) {
+    constexpr int32_t kNotch = 120;
+    if ((pending > 0 && delta < 0) || (pending < 0 && delta > 0)) pending = 0;
+    const int64_t total = int64_t{pending} + delta;
+    const int64_t notches = total / kNotch;  // toward zero: the part of a notch keeps its sign
+    pending = static_cast<int32_t>(total - notches * kNotch);
+    return static_cast<int32_t>(notches);
+}
+
+int32_t WheelValue(int32_t value, int32_t notches, int32_t smallChange, int32_t min, int32_t max) {
+    const int64_t wanted = int64_t{value} - int64_t{notches} * smallChange;
+    return static_cast<int32_t>(std::clamp<int64_t>(wanted, min, std::max(min, max)));
+}
+
 }  // namespace tamsel

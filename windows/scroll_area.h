@@ -42,6 +42,15 @@ struct DragStop {
 };
 DragStop ClampDrag(const BarRange& bar, double wanted);
 
+// Whole wheel notches (120 units each, positive away from the user) of what
+// has turned so far; fine-grained wheels send parts of a notch, which wait in
+// `pending` for the rest. A turn back drops what waited.
+int32_t WheelNotches(int32_t& pending, int32_t delta);
+
+// A bar's value after the wheel moved it `notches` small changes back
+// (positive) or on (negative), inside [min, max].
+int32_t WheelValue(int32_t value, int32_t notches, int32_t smallChange, int32_t min, int32_t max);
+
 // The grip is never dragged left of this (twips), which keeps the window from becoming too narrow.
 constexpr int32_t kGripMinimumLeft = 1245;
 

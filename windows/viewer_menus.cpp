@@ -22,4 +22,17 @@ bool ClipboardOffersPicture() {
            IsClipboardFormatAvailable(CF_DIB);
 }
 
+bool StepForKey(int keyCode, int shift, Step& step) {
+    if (shift != 0) return false;
+    switch (keyCode) {
+    case VK_NEXT:
+    case VK_SPACE: step = Step::Next; return true;
+    case VK_PRIOR:
+    case VK_BACK: step = Step::Previous; return true;
+    case VK_HOME: step = Step::First; return true;
+    case VK_END: step = Step::Last; return true;
+    default: return false;
+    }
+}
+
 }  // namespace tamsel

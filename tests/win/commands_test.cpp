@@ -147,7 +147,7 @@ TEST_F(CommandsTest, TheFramedWindowsFileCommands) {
     EXPECT_EQ(saved.WidthPixels(), frmBackground.picLoad.ScaleWidth());
     EXPECT_TRUE(Topmost(frmNormal));
 
-    Choose(0, 4);  // 終了する
+    Choose(0, 6);  // 終了する
     EXPECT_FALSE(frmNormal.IsLoaded());
     EXPECT_FALSE(frmBackground.IsLoaded());
     EXPECT_EQ(StoredValue(L"Run", L"LstFm"), L"0");  // the options written on the way out
@@ -225,12 +225,12 @@ TEST_F(CommandsTest, ThePopupMenusFileAndEditCommands) {
     EXPECT_TRUE(Topmost(frmNoTitleFrame));
 
     EmptyTheClipboard();
-    ChooseFromPopup(3, 0);  // 編集 > コピー, at 100 % without a question
+    ChooseFromPopup(5, 0);  // 編集 > コピー, at 100 % without a question
     EXPECT_TRUE(IsClipboardFormatAvailable(CF_BITMAP));
     EmptyTheClipboard();
     {
         FileAnswer answer(dir / L"saved.bmp", frmNoTitleFrame);
-        ChooseFromPopup(3, 4);  // 編集 > 名前を付けてファイルの保存
+        ChooseFromPopup(5, 4);  // 編集 > 名前を付けてファイルの保存
         EXPECT_TRUE(answer.wasSave);
         EXPECT_FALSE(answer.topmostDuring);
     }
@@ -243,7 +243,7 @@ TEST_F(CommandsTest, ThePopupMenusFileAndEditCommands) {
         shown = IsWindowVisible(frmDialogTile.hWnd()) != FALSE;
         SendMessageW(frmDialogTile.cmdCancel.hWnd(), BM_CLICK, 0, 0);
     });
-    ChooseFromPopup(3, 3);  // 編集 > タイルに並べてコピー
+    ChooseFromPopup(5, 3);  // 編集 > タイルに並べてコピー
     EXPECT_TRUE(shown);
     EXPECT_FALSE(topmost);
     EXPECT_TRUE(Topmost(frmNoTitleFrame));
@@ -259,7 +259,7 @@ TEST_F(CommandsTest, ThePopupMenusAnySizeAndWindowCommands) {
         SetWindowTextW(frmDialogViewSize.txtSize.hWnd(), L"300");
         SendMessageW(frmDialogViewSize.cmdCancel.hWnd(), BM_CLICK, 0, 0);
     });
-    ChooseFromPopup(2, -1);  // 表示サイズ > 任意のサイズ, the last item
+    ChooseFromPopup(4, -1);  // 表示サイズ > 任意のサイズ, the last item
     EXPECT_FALSE(topmost);
     EXPECT_EQ(CurrentViewSize, 100);
     EXPECT_EQ(frmNoTitleFrame.ScaleWidth(), 40 * 15);
@@ -267,25 +267,25 @@ TEST_F(CommandsTest, ThePopupMenusAnySizeAndWindowCommands) {
         SetWindowTextW(frmDialogViewSize.txtSize.hWnd(), L"200");
         SendMessageW(frmDialogViewSize.cmdOK.hWnd(), BM_CLICK, 0, 0);
     });
-    ChooseFromPopup(2, -1);
+    ChooseFromPopup(4, -1);
     EXPECT_EQ(CurrentViewSize, 200);
     EXPECT_EQ(frmNoTitleFrame.ScaleWidth(), 80 * 15);
     EXPECT_EQ(frmMini.Caption(), L"sample.jpg - Tamsel2 (200%)");
 
-    ChooseFromPopup(-1, 6);  // 最小化: the taskbar window stands in
+    ChooseFromPopup(-1, 8);  // 最小化: the taskbar window stands in
     EXPECT_FALSE(IsWindowVisible(frmNoTitleFrame.hWnd()));
     EXPECT_TRUE(IsWindowVisible(frmMini.hWnd()));
     EXPECT_EQ(frmMini.WindowState(), forms::vbMinimized);
     frmMini.SetWindowState(forms::vbNormal);  // restored from the taskbar
     EXPECT_TRUE(IsWindowVisible(frmNoTitleFrame.hWnd()));
 
-    ChooseFromPopup(-1, 5);  // タイトルと枠を表示
+    ChooseFromPopup(-1, 7);  // タイトルと枠を表示
     EXPECT_FALSE(frmNoTitleFrame.IsLoaded());
     EXPECT_TRUE(frmNormal.IsLoaded());
     EXPECT_EQ(frmNormal.picView.ScaleWidth(), 80);
 
     Key(frmNormal.picView.hWnd(), 'T', {VK_CONTROL});
-    ChooseFromPopup(-1, 8);  // 終了
+    ChooseFromPopup(-1, 10);  // 終了
     EXPECT_FALSE(frmNoTitleFrame.IsLoaded());
     EXPECT_FALSE(frmBackground.IsLoaded());
     EXPECT_EQ(StoredValue(L"Run", L"LstFm"), L"1");

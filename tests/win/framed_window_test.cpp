@@ -363,11 +363,12 @@ TEST_F(FramedWindowTest, MenusEnableWhatThePictureAndTheClipboardAllow) {
     EmptyTheClipboard();
     ASSERT_EQ(CurrentFileName, L"");
     HMENU file = OpenMenu(0);
-    EXPECT_EQ(MenuItemTexts(file), (std::vector<std::wstring>{L"画像ファイルを開く(&O)...\tCtrl+O", L"-",
+    EXPECT_EQ(MenuItemTexts(file), (std::vector<std::wstring>{L"画像ファイルを開く(&O)...\tCtrl+O",
+                                                         L"次の画像(&N)\tPageDown", L"前の画像(&B)\tPageUp", L"-",
                                                          L"名前を付けてファイルを保存(&A)...\tCtrl+S", L"-",
                                                          L"Tamsel2 を終了する(&Q)"}));
     EXPECT_TRUE(MenuItemEnabled(file, 0));
-    EXPECT_FALSE(MenuItemEnabled(file, 2));
+    for (int i : {1, 2, 4}) EXPECT_FALSE(MenuItemEnabled(file, i)) << i;
     HMENU edit = OpenMenu(1);
     EXPECT_EQ(MenuItemTexts(edit), (std::vector<std::wstring>{L"コピー(&C)\tCtrl+C", L"貼り付け(&P)\tCtrl+V", L"-",
                                                          L"タイルに並べてコピー(&T)..."}));
@@ -375,7 +376,7 @@ TEST_F(FramedWindowTest, MenusEnableWhatThePictureAndTheClipboardAllow) {
     EXPECT_FALSE(MenuItemEnabled(edit, 1));
     EXPECT_FALSE(MenuItemEnabled(edit, 3));
     // A disabled command does nothing even when chosen.
-    SendMessageW(frmNormal.hWnd(), WM_COMMAND, GetMenuItemID(file, 2), 0);
+    SendMessageW(frmNormal.hWnd(), WM_COMMAND, GetMenuItemID(file, 4), 0);
 
     PutBitmapOnClipboard(30, 20, 0x336699);
     edit = OpenMenu(1);
@@ -383,7 +384,8 @@ TEST_F(FramedWindowTest, MenusEnableWhatThePictureAndTheClipboardAllow) {
     SendMessageW(frmNormal.hWnd(), WM_COMMAND, GetMenuItemID(edit, 1), 0);  // paste
     EXPECT_EQ(CurrentFileName, L"ClipboardPicture");
     EXPECT_EQ(frmNormal.picView.ScaleWidth(), 30);
-    EXPECT_TRUE(MenuItemEnabled(OpenMenu(0), 2));
+    EXPECT_TRUE(MenuItemEnabled(OpenMenu(0), 4));
+    for (int i : {1, 2}) EXPECT_FALSE(MenuItemEnabled(OpenMenu(0), i)) << i;  // a pasted picture has no folder
     EXPECT_TRUE(MenuItemEnabled(OpenMenu(1), 0));
     EXPECT_TRUE(MenuItemEnabled(OpenMenu(1), 3));
     // Copy at 100 % asks nothing; the window is topmost again after it.

@@ -52,9 +52,11 @@ TEST_F(PluginViewerTest, PluginFormatsAreOfferedAndOpen) {
     frmBackground.Load();
     ASSERT_TRUE(frmBackground.SusiePlugin.HasControl());
     frmBackground.SettleOpenDialog();
-    EXPECT_EQ(frmBackground.CommonDialog.Filter,
-              L"全てのファイル (*.*)|*.*|全ての画像ファイル|*.bmp;*.ppm;*.pgm;*.jpg;*.jpeg;*.gif"
-              L"|ビットマップファイル (*.BMP)|*.bmp|JPEGファイル (*.JPG, *.JPEG)|*.jpg;*.jpeg");
+    // The plug-ins' patterns first, then the platform's; the imaging component's formats after them.
+    const std::wstring& filter = frmBackground.CommonDialog.Filter;
+    EXPECT_EQ(filter.rfind(L"全てのファイル (*.*)|*.*|全ての画像ファイル|*.bmp;*.ppm;*.pgm;*.jpg;*.jpeg;*.gif;*.", 0), 0u);
+    EXPECT_NE(filter.find(L";*.tif"), std::wstring::npos);
+    EXPECT_TRUE(filter.ends_with(L"|ビットマップファイル (*.BMP)|*.bmp|JPEGファイル (*.JPG, *.JPEG)|*.jpg;*.jpeg"));
     MsgBoxRecorder boxes;
     ASSERT_TRUE(frmBackground.PictureLoadRun(files / L"tall.ppm", true));
     EXPECT_EQ(CurrentFileName, files / L"tall.ppm");
@@ -223,6 +225,10 @@ TEST_F(PluginViewerTest, ThePlatformsFormatsNeverReachAPluginThatClaimsEverythin
         OpenPictureLoad(frmNormal.picView, &frmNormal.lblProgress, frmNormal, true);
     }
     EXPECT_EQ(gCaptions, (std::vector<std::wstring>{L"Load ...", L"Load ...0%", L"Load ...50%", L"Load ...100%"}));
+    EXPECT_EQ(PixelOf(frmBackground.picLoad.GetPicture(), 1, 1), 0xFF00FFu);
+    // So does a format the platform's imaging component would read: it comes last.
+    ASSERT_TRUE(frmBackground.PictureLoadRun(DataPath(L"tiff\\rgb-lzw.tif"), false));
+    EXPECT_EQ(frmBackground.picLoad.ScaleWidth(), 2);
     EXPECT_EQ(PixelOf(frmBackground.picLoad.GetPicture(), 1, 1), 0xFF00FFu);
     SetWindowLongPtrW(frmNormal.lblProgress.hWnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(gLabelProc));
 }

@@ -1,0 +1,132 @@
+#include "engine/wic_decoder.h"
+
+#include <wincodec.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <new>
+
+#include "engine/pixel_compose.h"
+
+namespace tamsel {
+
+namespace {
+
+// Our own copies: the platform's are in an import library we need for nothing else.
+constexpr CLSID kImagingFactory = {0xcacaf262, 0x9370, 0x4615, {0xa1, 0x3b, 0x9f, 0x55, 0x39, 0xda, 0x4c, 0x0a}};
+constexpr GUID kBgra32 = {0x6fddc324, 0x4e03, 0x4bfe, {0xb1, 0x85, 0x3d, 0x77, 0x76, 0x8d, 0xc9, 0x0f}};
+
+template <class T>
+struct Com {
+    T* p = nullptr;
+    Com() = default;
+    Com(const Com&) = delete;
+    Com& operator=(const Com&) = delete;
+    ~Com() {
+        if (p) p->Release();
+    }
+    T** put() { return &p; }
+    T* operator->() const { return p; }
+};
+
+HRESULT Factory(Com<IWICImagingFactory>& factory) {
+    return CoCreateInstance(kImagingFactory, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IWICImagingFactory),
+                            reinterpret_cast<void**>(factory.put()));
+}
+
+// The same bound as the clipboard's and the file format's bitmaps.
+constexpr uint64_t kMaxBitmapBytes = 0x7FFFFFFF;
+
+}  // namespace
+
+HRESULT LoadWicPicture(const std::wstring& path, COLORREF background, forms::Picture& out) {
+    Com<IWICImagingFactory> factory;
+    HRESULT hr = Factory(factory);
+    if (FAILED(hr)) return hr;
+    Com<IWICBitmapDecoder> decoder;
+    if (FAILED(hr = factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ,
+                                                       WICDecodeMetadataCacheOnDemand, decoder.put())))
+        return hr;
+    Com<IWICBitmapFrameDecode> frame;
+    if (FAILED(hr = decoder->GetFrame(0, frame.put()))) return hr;
+    UINT w = 0, h = 0;
+    if (FAILED(hr = frame->GetSize(&w, &h))) return hr;
+    const uint64_t stride24 = (uint64_t{w} * 3 + 3) & ~uint64_t{3};
+    if (w == 0 || h == 0 || w > 0x7FFFFFFF || h > 0x7FFFFFFF || stride24 * h > kMaxBitmapBytes)
+        return WINCODEC_ERR_IMAGESIZEOUTOFRANGE;
+    Com<IWICFormatConverter> converter;
+    if (FAILED(hr = factory->CreateFormatConverter(converter.put()))) return hr;
+    if (FAILED(hr = converter->Initialize(frame.p, kBgra32, WICBitmapDitherTypeNone, nullptr, 0.0,
+                                          WICBitmapPaletteTypeCustom)))
+        return hr;
+
+    void* bits = nullptr;
+    HBITMAP bitmap = forms::CreateDib24(static_cast<int>(w), static_cast<int>(h), &bits);
+    if (!bitmap || !bits) {
+        if (bitmap) DeleteObject(bitmap);
+        return E_OUTOFMEMORY;
+    }
+    // Decoded a band at a time, so a large picture is never held twice.
+    const uint64_t stride32 = uint64_t{w} * 4;
+    const UINT bandRows = static_cast<UINT>(std::clamp<uint64_t>((uint64_t{4} << 20) / stride32, 1, h));
+    const uint32_t back = (uint32_t{GetRValue(background)} << 16) | (uint32_t{GetGValue(background)} << 8) |
+                          GetBValue(background);
+    try {
+        std::vector<uint8_t> band(static_cast<size_t>(stride32 * bandRows));
+        for (UINT top = 0; top < h && SUCCEEDED(hr); top += bandRows) {
+            const UINT rows = std::min(bandRows, h - top);
+            const WICRect rect{0, static_cast<INT>(top), static_cast<INT>(w), static_cast<INT>(rows)};
+            hr = converter->CopyPixels(&rect, static_cast<UINT>(stride32), static_cast<UINT>(stride32 * rows),
+                                       band.data());
+            for (UINT r = 0; SUCCEEDED(hr) && r < rows; ++r)
+                ComposeRowOnColour(band.data() + stride32 * r, static_cast<uint8_t*>(bits) + stride24 * (top + r),
+                                   static_cast<int>(w), back);
+        }
+    } catch (const std::bad_alloc&) {
+        hr = E_OUTOFMEMORY;
+    }
+    if (FAILED(hr)) {
+        DeleteObject(bitmap);
+        return hr;
+    }
+    forms::Picture picture = forms::Picture::FromBitmap(bitmap);
+    if (picture.Empty()) return E_OUTOFMEMORY;
+    out = picture;
+    return S_OK;
+}
+
+std::vector<std::wstring> WicFileExtensions() {
+    std::vector<std::wstring> out;
+    Com<IWICImagingFactory> factory;
+    if (FAILED(Factory(factory))) return out;
+    Com<IEnumUnknown> components;
+    if (FAILED(factory->CreateComponentEnumerator(WICDecoder, WICComponentEnumerateDefault, components.put())))
+        return out;
+    for (;;) {
+        Com<IUnknown> component;
+        ULONG fetched = 0;
+        if (components->Next(1, component.put(), &fetched) != S_OK || !fetched) break;
+        Com<IWICBitmapDecoderInfo> info;
+        if (FAILED(component->QueryInterface(__uuidof(IWICBitmapDecoderInfo), reinterpret_cast<void**>(info.put()))))
+            continue;
+        UINT length = 0;
+        if (FAILED(info->GetFileExtensions(0, nullptr, &length)) || length == 0 || length > 4096) continue;
+        std::wstring text(length, L'\0');
+        if (FAILED(info->GetFileExtensions(length, text.data(), &length))) continue;
+        text.resize(wcsnlen(text.c_str(), text.size()));
+        // Commas as documented; some systems' registrations use semicolons.
+        size_t start = 0;
+        while (start < text.size()) {
+            size_t end = text.find_first_of(L",;", start);
+            if (end == std::wstring::npos) end = text.size();
+            std::wstring e = text.substr(start, end - start);
+            e.erase(0, e.find_first_not_of(L' '));
+            e.erase(e.find_last_not_of(L' ') + 1);
+            if (!e.empty()) out.push_back(e);
+            start = end + 1;
+        }
+    }
+    return out;
+}
+
+}  // namespace tamsel

@@ -1,0 +1,22 @@
+#pragma once
+// The platform's imaging component: the formats its installed decoders read,
+// used after the picture loader and the plug-ins have declined a file.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "forms/picture.h"
+
+namespace tamsel {
+
+// The first frame of the file as a 24-bit bitmap picture, any transparency
+// shown on `background`. Fails without a picture for anything unreadable or
+// too large for a bitmap of its own.
+HRESULT LoadWicPicture(const std::wstring& path, COLORREF background, forms::Picture& out);
+
+// The file extensions of the installed decoders (".png", ".tif", ...), in
+// the order the decoders list them; empty when the component is not there.
+std::vector<std::wstring> WicFileExtensions();
+
+}  // namespace tamsel

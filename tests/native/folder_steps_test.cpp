@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include <cwctype>
+
+#include "engine/folder_steps.h"
+#include "engine/open_filter.h"
+#include "windows/scroll_area.h"
+
+using namespace tamsel;
+
+namespace {
+
+// Case-blind, digit runs by value: enough of the shell's order for these names.
+int NaturalOrder(const std::wstring& a, const std::wstring& b) {
+    size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (iswdigit(a[i]) && iswdigit(b[j])) {
+            unsigned long x = 0, y = 0;
+            while (i < a.size() && iswdigit(a[i])) x = x * 10 + (a[i++] - L'0');
+            while (j < b.size() && iswdigit(b[j])) y = y * 10 + (b[j++] - L'0');
+            if (x != y) return x < y ? -1 : 1;
+            continue;
+        }
+        const wint_t p = towlower(a[i++]), q = towlower(b[j++]);
+        if (p != q) return p < q ? -1 : 1;
+    }
+    return (i < a.size()) - (j < b.size());
+}
+
+using Names = std::vector<std::wstring>;
+
+}  // namespace
+
+TEST(FolderSteps, PatternsMatchAsTheFileSystemsWildcardsDo) {
+    EXPECT_EQ(SplitPatterns(L"*.bmp;;*.jpg; *.gif ;"), (Names{L"*.bmp", L"*.jpg", L"*.gif"}));
+    EXPECT_TRUE(MatchesPattern(L"Photo.JPG", L"*.jpg"));
+    EXPECT_TRUE(MatchesPattern(L"a.b.jpg", L"*.jpg"));
+    EXPECT_FALSE(MatchesPattern(L"a.jpg.txt", L"*.jpg"));
+    EXPECT_FALSE(MatchesPattern(L"a.jpeg", L"*.jpg"));
+    EXPECT_TRUE(MatchesPattern(L"img01.pi", L"img??.*"));
+    EXPECT_FALSE(MatchesPattern(L"img1.pi", L"img??.*"));
+    EXPECT_TRUE(MatchesPattern(L"x", L"*"));
+    EXPECT_TRUE(MatchesPattern(L"aaa.aab", L"*a*ab"));
+    EXPECT_FALSE(MatchesPattern(L"写真.png", L"*.jpg"));
+    EXPECT_TRUE(MatchesPattern(L"写真.PNG", L"*.png"));
+}
+
+TEST(FolderSteps, AStepTriesTheNamesBeyondTheCurrentOneInTheFoldersOrder) {
+    const Names folder{L"b10.jpg", L"notes.txt", L"B2.jpg", L"a.gif", L"c.bmp", L"b2.jpg"};
+    const Names sorted = PictureNames(folder, SplitPatterns(L"*.jpg;*.gif;*.bmp"), NaturalOrder);
+    // Names the order calls equal keep one fixed order.
+    EXPECT_EQ(sorted, (Names{L"a.gif", L"B2.jpg", L"b2.jpg", L"b10.jpg", L"c.bmp"}));
+
+    EXPECT_EQ(StepCandidates(sorted, L"b2.jpg", Step::Next, NaturalOrder), (Names{L"b10.jpg", L"c.bmp"}));
+    EXPECT_EQ(StepCandidates(sorted, L"b2.jpg", Step::Previous, NaturalOrder), (Names{L"B2.jpg", L"a.gif"}));
+    EXPECT_EQ(StepCandidates(sorted, L"b2.jpg", Step::First, NaturalOrder), (Names{L"a.gif", L"B2.jpg"}));
+    EXPECT_EQ(StepCandidates(sorted, L"b2.jpg", Step::Last, NaturalOrder), (Names{L"c.bmp", L"b10.jpg"}));
+    // At either end nothing is left to try, and First and Last never offer the current picture.
+    EXPECT_TRUE(StepCandidates(sorted, L"c.bmp", Step::Next, NaturalOrder).empty());
+    EXPECT_TRUE(StepCandidates(sorted, L"c.bmp", Step::Last, NaturalOrder).empty());
+    EXPECT_TRUE(StepCandidates(sorted, L"a.gif", Step::Previous, NaturalOrder).empty());
+    EXPECT_TRUE(StepCandidates(sorted, L"a.gif", Step::First, NaturalOrder).empty());
+    // A current file that is gone (or not named as a picture) steps from its place.
+    EXPECT_EQ(StepCandidates(sorted, L"b5.jpg", Step::Next, NaturalOrder), (Names{L"b10.jpg", L"c.bmp"}));
+    EXPECT_EQ(StepCandidates(sorted, L"b5.jpg", Step::Previous, NaturalOrder), (Names{L"b2.jpg", L"B2.jpg", L"a.gif"}));
+    EXPECT_EQ(StepCandidates({}, L"a.gif", Step::First, NaturalOrder), Names{});
+}
+
+TEST(OpenFilter, TheImagingComponentsExtensionsFollowOnceEachAndOnlyWhenUsable) {
+    EXPECT_EQ(AllPicturePatterns(L"*.bmp;", {}), L"*.bmp;;*.jpg;*.jpeg;*.gif");
+    EXPECT_EQ(AllPicturePatterns(L"*.bmp;*.PNG",
+                                 {L".png", L".TIF", L".tif", L".jpg", L".Tiff", L"png", L".", L".a;b", L".x|y",
+                                  L".*", L".ab cd", L".jxr"}),
+              L"*.bmp;*.PNG;*.jpg;*.jpeg;*.gif;*.tif;*.tiff;*.jxr");
+    EXPECT_EQ(BuildOpenFilter(L"*.bmp;", {L".tif"}),
+              L"全てのファイル (*.*)|*.*|全ての画像ファイル|*.bmp;;*.jpg;*.jpeg;*.gif;*.tif|ビットマップファイル (*.BMP)|*.bmp"
+              L"|JPEGファイル (*.JPG, *.JPEG)|*.jpg;*.jpeg");
+}
+
+TEST(Wheel, PartsOfANotchAddUpAndATurnBackDropsThem) {
+    int32_t pending = 0;
+    EXPECT_EQ(WheelNotches(pending, -120), -1);
+    EXPECT_EQ(WheelNotches(pending, 40), 0);
+    EXPECT_EQ(WheelNotches(pending, 40), 0);
+    EXPECT_EQ(WheelNotches(pending, 50), 1);
+    EXPECT_EQ(pending, 10);
+    EXPECT_EQ(WheelNotches(pending, -100), 0);  // the other way: the 10 are forgotten
+    EXPECT_EQ(WheelNotches(pending, -20), -1);
+    EXPECT_EQ(WheelNotches(pending, 360), 3);
+    EXPECT_EQ(WheelNotches(pending, -32768), -273);
+    EXPECT_EQ(pending, -8);
+
+    EXPECT_EQ(WheelValue(100, 1, 30, 0, 500), 70);
+    EXPECT_EQ(WheelValue(100, -2, 30, 0, 500), 160);
+    EXPECT_EQ(WheelValue(20, 1, 30, 0, 500), 0);
+    EXPECT_EQ(WheelValue(490, -1, 30, 0, 500), 500);
+    EXPECT_EQ(WheelValue(0, -1000000, 32767, 0, 32767), 32767);  // no overflow on the way
+}
