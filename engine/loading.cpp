@@ -14,9 +14,9 @@ namespace tamsel {
 
 namespace {
 
-// The first of the files that a decoder reads, shown as an opened file is.
-bool LoadFirstReadable(const std::vector<std::wstring>& fileNames, forms::PictureBox& picView,
-                       forms::Label* lblProgress, forms::Form& form, bool blnTitleFrame) {
+// The first of the files that a decoder reads into the engine, with the
+// "Load ..." label meanwhile; False when none.
+bool LoadFirstReadable(const std::vector<std::wstring>& fileNames, forms::Label* lblProgress) {
     if (lblProgress) {
         lblProgress->SetCaption(L"Load ...");
         lblProgress->SetVisible(true);
@@ -31,11 +31,14 @@ bool LoadFirstReadable(const std::vector<std::wstring>& fileNames, forms::Pictur
         if (ok) break;
     }
     if (lblProgress) lblProgress->SetVisible(false);
-    if (!ok) return false;
+    return ok;
+}
+
+// The picture just loaded, shown as an opened file is.
+void ShowLoaded(forms::PictureBox& picView, forms::Label* lblProgress, forms::Form& form, bool blnTitleFrame) {
     if (blnTitleFrame) form.SetCaption(MakeCaption());
     if (Settings.ViewDefaultSize) CurrentViewSize = 100;
     ApplyViewSize(picView, lblProgress, form, blnTitleFrame);
-    return true;
 }
 
 // The names of the folder's files (not its folders), as the file system lists them.
@@ -66,7 +69,9 @@ bool gStepping = false;
 
 bool DropPictureLoad(const std::wstring& fileName, forms::PictureBox& picView, forms::Label* lblProgress,
                      forms::Form& form, bool blnTitleFrame) {
-    return LoadFirstReadable({fileName}, picView, lblProgress, form, blnTitleFrame);
+    if (!LoadFirstReadable({fileName}, lblProgress)) return false;
+    ShowLoaded(picView, lblProgress, form, blnTitleFrame);
+    return true;
 }
 
 void OpenPictureLoad(forms::PictureBox& picView, forms::Label* lblProgress, forms::Form& form, bool blnTitleFrame) {
@@ -88,24 +93,34 @@ bool HasCurrentFile() { return !CurrentFileName.empty() && CurrentFileName != kC
 
 bool StepPictureLoad(Step step, forms::PictureBox& picView, forms::Label* lblProgress, forms::Form& form,
                      bool blnTitleFrame) {
-    // A held key repeats while a slow plug-in loads: those repeats are not steps from a file still being left.
+    // A held key repeats while a slow plug-in loads: those repeats would step
+    // from the file being left, so they are dropped. A step during the
+    // rendering that follows a load is a step from the new picture, as usual.
     if (!HasCurrentFile() || gStepping) return false;
-    gStepping = true;
-    struct Done {
-        ~Done() { gStepping = false; }
-    } done;
-    const std::wstring current = CurrentFileName;
-    const size_t slash = current.find_last_of(L"\\/");
-    std::vector<std::wstring> tries;
-    if (slash != std::wstring::npos) {
-        const std::wstring folder = current.substr(0, slash);
-        const auto sorted = PictureNames(FilesIn(folder), SplitPatterns(frmBackground.PicturePatterns()), ShellOrder);
-        for (const std::wstring& name : StepCandidates(sorted, current.substr(slash + 1), step, ShellOrder))
-            tries.push_back(folder + L"\\" + name);
+    bool loaded = false;
+    {
+        gStepping = true;
+        struct Done {
+            ~Done() { gStepping = false; }
+        } done;
+        const std::wstring current = CurrentFileName;
+        const size_t slash = current.find_last_of(L"\\/");
+        std::vector<std::wstring> tries;
+        if (slash != std::wstring::npos) {
+            const std::wstring folder = current.substr(0, slash);
+            const auto sorted =
+                PictureNames(FilesIn(folder), SplitPatterns(frmBackground.PicturePatterns()), ShellOrder);
+            for (const std::wstring& name : StepCandidates(sorted, current.substr(slash + 1), step, ShellOrder))
+                tries.push_back(folder + L"\\" + name);
+        }
+        loaded = !tries.empty() && LoadFirstReadable(tries, lblProgress);
     }
-    if (!tries.empty() && LoadFirstReadable(tries, picView, lblProgress, form, blnTitleFrame)) return true;
-    forms::Beep();
-    return false;
+    if (!loaded) {
+        forms::Beep();
+        return false;
+    }
+    ShowLoaded(picView, lblProgress, form, blnTitleFrame);
+    return true;
 }
 
 std::wstring MakeCaption() { return MakeCaption(PlatformFileSystem(), CurrentFileName, CurrentViewSize); }

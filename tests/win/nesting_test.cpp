@@ -1,5 +1,5 @@
 // Commands that arrive while a high-quality run pumps events ("Resize ..."):
-// another view size, a dropped file, a paste, closing the window. Each runs
+// another view size, a dropped file, a step, a paste, closing the window. Each runs
 // to its end inside the pump; the interrupted run then finishes with its own
 // sizes and must neither crash nor put its stale picture over the newer one.
 #include <gtest/gtest.h>
@@ -178,4 +178,19 @@ TEST_F(NestingTest, ClosingTheWindowDuringARunEndsCleanly) {
     ASSERT_FALSE(gNested) << "the nested command never ran";
     EXPECT_FALSE(frmNormal.IsLoaded());
     EXPECT_FALSE(frmBackground.IsLoaded());
+}
+
+// A step during the run that shows the picture a step loaded: it steps on
+// from the new picture, and only its picture is shown.
+TEST_F(NestingTest, AStepDuringTheRunAfterAStepGoesOnFromTheNewPicture) {
+    WritePicture(dir / L"c.bmp", 600, 400, 9);
+    CurrentViewSize = 150;
+    Nest([&] { frmNormal.StepPicture(Step::Next); });
+    frmNormal.StepPicture(Step::Next);  // a.bmp to b.bmp, rendered at 150 %
+    ASSERT_FALSE(gNested) << "the nested command never ran";
+    EXPECT_EQ(CurrentFileName, dir / L"c.bmp");
+    EXPECT_EQ(frmNormal.Caption(), L"c.bmp - Tamsel2 (150%)");
+    EXPECT_EQ(frmBackground.picLoad.ScaleWidth(), 600);
+    EXPECT_EQ(frmNormal.picView.GetPicture().get(), nestedShown.get());
+    EXPECT_TRUE(IsHighQualityOf(nestedShown, frmBackground.picLoad.GetPicture(), 150));
 }
