@@ -83,9 +83,10 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
 else()
   set(QUILLMOUNT_HOST QuillmountHost32)
 endif()
-add_executable(QuillmountHost WIN32 pluginhost/host_main.cpp)
+add_executable(QuillmountHost WIN32 pluginhost/host_main.cpp resources/manifest.rc)
 set_target_properties(QuillmountHost PROPERTIES OUTPUT_NAME ${QUILLMOUNT_HOST})
 target_link_libraries(QuillmountHost PRIVATE quillmount_host)
+target_include_directories(QuillmountHost PRIVATE ${CMAKE_SOURCE_DIR}/resources)
 target_link_options(QuillmountHost PRIVATE -municode $<$<CONFIG:Release>:-s>)
 target_compile_options(QuillmountHost PRIVATE ${TAMSEL_WARNINGS})
 add_dependencies(Quillmount QuillmountHost)
@@ -120,7 +121,9 @@ add_library(tamsel_app STATIC
 target_link_libraries(tamsel_app PUBLIC tamsel_forms advapi32)
 target_compile_options(tamsel_app PRIVATE ${TAMSEL_WARNINGS})
 
-add_executable(Tamsel2 WIN32 app/winmain.cpp resources/Tamsel2.rc)
+add_executable(Tamsel2 WIN32 app/winmain.cpp resources/Tamsel2.rc resources/manifest.rc)
+set_source_files_properties(resources/manifest.rc PROPERTIES
+  OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/resources/Tamsel2.manifest)
 target_link_libraries(Tamsel2 PRIVATE tamsel_app)
 add_dependencies(Tamsel2 Rastel Quillmount)  # loaded at run time, shipped beside the program
 target_link_options(Tamsel2 PRIVATE -municode $<$<CONFIG:Release>:-s>)

@@ -6,6 +6,7 @@
 
 #include "app/mdlTamsel.h"
 #include "engine/frmBackground.h"
+#include "forms/filter.h"
 #include "engine/loading.h"
 #include "engine/save_copy_paste.h"
 #include "engine/picture_services.h"
@@ -42,9 +43,16 @@ const wchar_t kFailTitle[] = L"未対応フォーマット";
 
 TEST_F(EngineTest, LoadPreparesTheOpenDialogWithTheFourEntryFilter) {
     frmBackground.SettleOpenDialog();
-    EXPECT_EQ(frmBackground.CommonDialog.Filter,
-              L"全てのファイル (*.*)|*.*|全ての画像ファイル|*.bmp;;*.jpg;*.jpeg;*.gif|ビットマップファイル (*.BMP)|*.bmp"
-              L"|JPEGファイル (*.JPG, *.JPEG)|*.jpg;*.jpeg");
+    // Without plug-ins: the platform's formats, then what its imaging component adds.
+    const auto entries = forms::ParseFilter(frmBackground.CommonDialog.Filter);
+    ASSERT_EQ(entries.size(), 4u);
+    EXPECT_EQ(entries[0], std::make_pair(std::wstring(L"全てのファイル (*.*)"), std::wstring(L"*.*")));
+    EXPECT_EQ(entries[1].first, L"全ての画像ファイル");
+    EXPECT_EQ(entries[1].second.rfind(L"*.bmp;;*.jpg;*.jpeg;*.gif;*.", 0), 0u);
+    EXPECT_EQ(entries[2], std::make_pair(std::wstring(L"ビットマップファイル (*.BMP)"), std::wstring(L"*.bmp")));
+    EXPECT_EQ(entries[3], std::make_pair(std::wstring(L"JPEGファイル (*.JPG, *.JPEG)"), std::wstring(L"*.jpg;*.jpeg")));
+    // Stepping through a folder takes the same pictures.
+    EXPECT_EQ(frmBackground.PicturePatterns(), entries[1].second);
     EXPECT_EQ(frmBackground.CommonDialog.FilterIndex, 2);
     EXPECT_EQ(frmBackground.CommonDialog.Flags, 0x1000u);
     EXPECT_TRUE(frmBackground.CommonDialog.CancelError);
