@@ -114,14 +114,20 @@ std::wstring FolderOf(const std::wstring& path) {
 HRESULT WriteFileReplacing(const std::wstring& path, const std::vector<uint8_t>& bytes) {
     std::wstring folder = FolderOf(path);
     if (folder.empty()) return E_INVALIDARG;
-    wchar_t temp[MAX_PATH + 16];
-    if (folder.size() > MAX_PATH - 14 || !GetTempFileNameW(folder.c_str(), L"ts2", 0, temp))
-        return HRESULT_FROM_WIN32(GetLastError() ? GetLastError() : ERROR_PATH_NOT_FOUND);
+    // A name of our own beside the target: the platform's temporary names stop at 260 characters.
+    std::wstring temp;
+    HANDLE f = INVALID_HANDLE_VALUE;
+    DWORD error = ERROR_FILE_EXISTS;
+    for (unsigned attempt = 0; f == INVALID_HANDLE_VALUE && error == ERROR_FILE_EXISTS && attempt < 1000; ++attempt) {
+        wchar_t suffix[32];
+        wsprintfW(suffix, L"ts2%04X%03u.tmp", GetCurrentProcessId() & 0xFFFF, attempt);
+        temp = folder + suffix;
+        f = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (f == INVALID_HANDLE_VALUE) error = GetLastError();
+    }
+    if (f == INVALID_HANDLE_VALUE) return HRESULT_FROM_WIN32(error ? error : ERROR_PATH_NOT_FOUND);
     HRESULT hr = S_OK;
-    HANDLE f = CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE) {
-        hr = HRESULT_FROM_WIN32(GetLastError());
-    } else {
+    {
         size_t done = 0;
         while (SUCCEEDED(hr) && done < bytes.size()) {
             DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 24)), wrote = 0;
@@ -137,9 +143,9 @@ HRESULT WriteFileReplacing(const std::wstring& path, const std::vector<uint8_t>&
     if (SUCCEEDED(hr) && targetAttributes != INVALID_FILE_ATTRIBUTES &&
         (targetAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
         hr = E_ACCESSDENIED;
-    if (SUCCEEDED(hr) && !MoveFileExW(temp, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (SUCCEEDED(hr) && !MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         hr = HRESULT_FROM_WIN32(GetLastError());
-    if (FAILED(hr)) DeleteFileW(temp);
+    if (FAILED(hr)) DeleteFileW(temp.c_str());
     return hr;
 }
 

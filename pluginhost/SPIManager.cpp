@@ -163,6 +163,9 @@ HRESULT SPIManager::LoadFile(SPIFile* file) {
     } done{*this};
 
     if (file->IsBitmapFile() && file->LoadBitmap()) return S_OK;
+    // Plug-ins take names into buffers of the classic path length: a longer
+    // name is one none of them reads, rather than one cut or overrun.
+    if (ToAnsi(file->FilePath()).size() >= MAX_PATH) return S_FALSE;
     Settle();
 
     auto relay = [this](int32_t c, int32_t t, bool& r) { Relay(c, t, r); };
