@@ -497,15 +497,22 @@ void Label::SetEnabled(bool v) {
 }
 
 void Label::FitToCaption() {
-    if (!AutoSize || !hwnd_) return;
+    if (!hwnd_) return;
     HDC dc = GetDC(hwnd_);
     HGDIOBJ old = SelectObject(dc, Font ? Font : UIFont());
     RECT r{0, 0, 0, 0};
     DrawTextW(dc, caption_.c_str(), static_cast<int>(caption_.size()), &r, DT_CALCRECT | DT_SINGLELINE);
     SelectObject(dc, old);
     ReleaseDC(hwnd_, dc);
-    width_ = PixelsToTwipsX(r.right);
-    height_ = PixelsToTwipsY(r.bottom);
+    if (AutoSize) {
+        width_ = PixelsToTwipsX(r.right);
+        height_ = PixelsToTwipsY(r.bottom);
+    } else {
+        // A designed size grows where the font on this system (or the rounding
+        // at this DPI) needs more room: a caption is never cut.
+        if (r.right > TwipsToPixelsX(width_)) width_ = PixelsToTwipsX(r.right);
+        if (r.bottom > TwipsToPixelsY(height_)) height_ = PixelsToTwipsY(r.bottom);
+    }
     ApplyGeometry();
 }
 

@@ -163,6 +163,8 @@ private:
     int min_ = 0, max_ = 32767, value_ = 0, large_ = 1, small_ = 1;
 };
 
+// One line of text. Without AutoSize it keeps its designed size unless the
+// caption needs more: it never cuts its caption.
 class Label : public Control {
 public:
     // The label takes the size of its caption.
