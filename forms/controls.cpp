@@ -55,6 +55,14 @@ void Control::ApplyGeometry() {
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void Control::DpiChanged() {
+    if (!hwnd_) return;
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(hwnd_, WM_GETFONT, 0, 0));
+    if (HFONT now = font ? FontAtCurrentDpi(font) : nullptr; now && now != font)
+        SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(now), TRUE);
+    ApplyGeometry();
+}
+
 // ---- PictureBox
 
 namespace {
@@ -156,6 +164,17 @@ bool PictureBox::SetPicture(const Picture& p) {
 void PictureBox::Resized() {
     if (AutoRedraw && EnsureSurface(ScaleWidth(), ScaleHeight())) stale_ = true;
     if (OnResize) OnResize();
+}
+
+void PictureBox::DpiChanged() {
+    if (hwnd_ && (AutoRedraw || !picture_.Empty())) {
+        RECT r;
+        GetClientRect(hwnd_, &r);
+        width_ = PixelsToTwipsX(r.right);
+        height_ = PixelsToTwipsY(r.bottom);
+    }
+    Control::DpiChanged();
+    Refresh();
 }
 
 void PictureBox::AddLine(Line* line) {
@@ -494,6 +513,12 @@ HBRUSH Label::Colours(HWND label, HDC dc) {
 void Label::SetEnabled(bool v) {
     enabled_ = v;
     if (hwnd_) EnableWindow(hwnd_, v);
+}
+
+void Label::DpiChanged() {
+    if (Font) Font = FontAtCurrentDpi(Font);
+    Control::DpiChanged();
+    FitToCaption();
 }
 
 void Label::FitToCaption() {

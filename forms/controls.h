@@ -32,6 +32,8 @@ public:
         hwnd_ = nullptr;
         visible_ = true;
     }
+    // The DPI changed: the font again at the new DPI, the window where its twips now are.
+    virtual void DpiChanged();
 
 protected:
     virtual void Resized() {}
@@ -112,6 +114,8 @@ public:
     int ScaleWidth() const;
     int ScaleHeight() const;
     void Release() override;
+    // A box that holds pixels (a picture or its own surface) keeps their size in pixels.
+    void DpiChanged() override;
 
     static LRESULT CALLBACK Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
 
@@ -185,6 +189,7 @@ public:
         Control::Release();
         enabled_ = true;
     }
+    void DpiChanged() override;
 
 private:
     void FitToCaption();

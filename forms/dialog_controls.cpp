@@ -1,6 +1,7 @@
 #include "forms/dialog_controls.h"
 
 #include <map>
+#include <tuple>
 
 #include "forms/form.h"
 #include "forms/screen.h"
@@ -164,18 +165,36 @@ void Beep() {
 
 void SetBeepHook(BeepHook hook) { gBeepHook = hook; }
 
+namespace {
+struct FontKey {
+    std::wstring face;
+    int points, dpi;
+    bool operator<(const FontKey& o) const { return std::tie(face, points, dpi) < std::tie(o.face, o.points, o.dpi); }
+};
+std::map<FontKey, HFONT>& Fonts() {
+    static std::map<FontKey, HFONT> fonts;
+    return fonts;
+}
+}  // namespace
+
 HFONT FontOf(const std::wstring& face, int points) {
-    static std::map<std::pair<std::wstring, int>, HFONT> fonts;
-    auto& f = fonts[{face, points}];
+    const int dpi = Screen::DpiY();
+    auto& f = Fonts()[{face, points, dpi}];
     if (!f) {
         LOGFONTW lf{};
-        lf.lfHeight = -MulDiv(points, Screen::DpiY(), 72);
+        lf.lfHeight = -MulDiv(points, dpi, 72);
         lf.lfWeight = FW_NORMAL;
         lf.lfCharSet = SHIFTJIS_CHARSET;
         lstrcpynW(lf.lfFaceName, face.c_str(), LF_FACESIZE);
         f = CreateFontIndirectW(&lf);
     }
     return f;
+}
+
+HFONT FontAtCurrentDpi(HFONT font) {
+    for (const auto& [key, made] : Fonts())
+        if (made == font) return FontOf(key.face, key.points);
+    return font;
 }
 
 }  // namespace forms

@@ -103,6 +103,9 @@ using BeepHook = void (*)();
 void SetBeepHook(BeepHook hook);
 
 // A font of the given face and size in points, shared by every control that asks.
+// The font at the current DPI; the same handle for the same face, size and DPI.
 HFONT FontOf(const std::wstring& face, int points);
+// A font FontOf made, again at the current DPI; any other font as it is.
+HFONT FontAtCurrentDpi(HFONT font);
 
 }  // namespace forms

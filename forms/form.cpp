@@ -111,6 +111,27 @@ void Form::Show(int modal) {
         if (IsWindow(h)) EnableWindow(h, TRUE);
 }
 
+void Form::MovedToDpi(int dpi, const RECT& suggested) {
+    const bool changed = dpi > 0 && dpi != Screen::DpiY();
+    if (changed) Screen::SetDpi(dpi);
+    SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (!changed) return;
+    // One DPI for the whole program: its dialogs open over the window that moved.
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND h, LPARAM) -> BOOL {
+            if (Form* f = FormOf(h)) f->LayOutForDpi();
+            return TRUE;
+        },
+        0);
+}
+
+void Form::LayOutForDpi() {
+    for (Control* c : controls_) c->DpiChanged();
+    Form_DpiChanged();
+}
+
 void Form::SetClientSize(int width, int height) {
     if (!hwnd_) return;
     RECT r{0, 0, TwipsToPixelsX(width), TwipsToPixelsY(height)};
@@ -273,6 +294,9 @@ LRESULT Form::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_MOUSEMOVE:
         Form_MouseMove();
         return 0;
+    case WM_DPICHANGED:
+        if (lp) MovedToDpi(HIWORD(wp), *reinterpret_cast<const RECT*>(lp));
+        return 0;
     case WM_MOUSEWHEEL:
     case WM_MOUSEHWHEEL: {
         const WORD keys = GET_KEYSTATE_WPARAM(wp);
@@ -340,18 +364,6 @@ void DoEvents() {
     }
 }
 
-HFONT UIFont() {
-    static HFONT font = [] {
-        LOGFONTW lf{};
-        HDC dc = GetDC(nullptr);
-        lf.lfHeight = -MulDiv(9, GetDeviceCaps(dc, LOGPIXELSY), 72);
-        ReleaseDC(nullptr, dc);
-        lf.lfWeight = FW_NORMAL;
-        lf.lfCharSet = SHIFTJIS_CHARSET;
-        wcscpy(lf.lfFaceName, L"MS UI Gothic");
-        return CreateFontIndirectW(&lf);
-    }();
-    return font;
-}
+HFONT UIFont() { return FontOf(L"MS UI Gothic", 9); }
 
 }  // namespace forms

@@ -72,6 +72,8 @@ protected:
     virtual void Form_Resize() {}
     virtual void Form_KeyDown(int& keyCode, int shift) { (void)keyCode; (void)shift; }
     virtual void Form_MouseMove() {}
+    // After the program's windows were laid out for a new DPI.
+    virtual void Form_DpiChanged() {}
     // The wheel turned over the form or the control with the focus: `delta`
     // in the platform's units (120 a notch, positive away from the user or,
     // for the tilt wheel, to the right).
@@ -88,6 +90,10 @@ protected:
 private:
     static LRESULT CALLBACK StaticProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
     RECT WindowRect() const;
+    // The window moved to a monitor of another DPI: it takes the system's
+    // rectangle, and every form of the program is laid out again for it.
+    void MovedToDpi(int dpi, const RECT& suggested);
+    void LayOutForDpi();
     HWND hwnd_ = nullptr;
     std::vector<Control*> controls_;
     MenuBar menus_;

@@ -14,7 +14,8 @@ int Dpi(int index) {
 
 namespace {
 int gMousePointer = 0;
-}
+int gDpi = 0;  // 0: the system's
+}  // namespace
 
 int Screen::MousePointer() { return gMousePointer; }
 
@@ -37,8 +38,9 @@ void Screen::CursorPosition(long& x, long& y) {
     y = p.y;
 }
 
-int Screen::DpiX() { return Dpi(LOGPIXELSX); }
-int Screen::DpiY() { return Dpi(LOGPIXELSY); }
+int Screen::DpiX() { return gDpi ? gDpi : Dpi(LOGPIXELSX); }
+int Screen::DpiY() { return gDpi ? gDpi : Dpi(LOGPIXELSY); }
+void Screen::SetDpi(int dpi) { gDpi = dpi > 0 ? dpi : 0; }
 int Screen::TwipsPerPixelX() { return 1440 / DpiX(); }
 int Screen::TwipsPerPixelY() { return 1440 / DpiY(); }
 int Screen::Width() { return GetSystemMetrics(SM_CXSCREEN) * TwipsPerPixelX(); }

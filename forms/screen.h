@@ -3,8 +3,11 @@
 namespace forms {
 
 struct Screen {
-    static int DpiX();  // dots per inch of the screen
+    // Dots per inch the program's windows are laid out for: the system's at
+    // first, then those of the monitor a window was last moved to.
+    static int DpiX();
     static int DpiY();
+    static void SetDpi(int dpi);  // 0: the system's again
     static int TwipsPerPixelX();  // 1440 / horizontal dots per inch: 15 at 96 dpi
     static int TwipsPerPixelY();
     static int Width();   // twips

@@ -31,6 +31,7 @@ protected:
     void Form_Unload(int& cancel) override;
     void Form_KeyDown(int& keyCode, int shift) override;
     void Form_MouseWheel(int delta, int shift, bool horizontal) override;
+    void Form_DpiChanged() override { picView_Resize(); }  // exactly the picture, at any DPI
     DWORD WindowStyle() const override { return WS_POPUP | WS_CLIPCHILDREN; }
     // A tool window has no taskbar button; the mini window stands in when minimized.
     DWORD WindowExStyle() const override { return WS_EX_TOOLWINDOW; }

@@ -385,6 +385,19 @@ void FrmNormal::LayOutBars() {
     apply(VScroll, vRange_, picView.Height(), bars.height);
 }
 
+void FrmNormal::Form_DpiChanged() {
+    // The picture keeps its pixels; the bars and the grip take their designed
+    // thickness again (sizes are whole pixels, so the old DPI's rounding stays
+    // in the twips they hold), and the ranges and the picture's place follow.
+    HScroll.Move(HScroll.Left(), HScroll.Top(), HScroll.Width(), kBarSize);
+    VScroll.Move(VScroll.Left(), VScroll.Top(), kBarSize, VScroll.Height());
+    picDummy.Move(picDummy.Left(), picDummy.Top(), kBarSize, kBarSize);
+    if (picContainer.hWnd()) picContainer.Move(0, 0, ScaleWidth(), ScaleHeight());
+    picContainer_Resize();
+    HScroll_Change();
+    VScroll_Change();
+}
+
 void FrmNormal::HScroll_Change() {
     if (Dragging) return;
     picView.Move(OffsetForValue(hRange_, HScroll.Value()), picView.Top());

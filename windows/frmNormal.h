@@ -79,6 +79,7 @@ protected:
     void Form_Resize() override;
     void Form_KeyDown(int& keyCode, int shift) override;
     void Form_MouseWheel(int delta, int shift, bool horizontal) override;
+    void Form_DpiChanged() override;
 
 private:
     void HScroll_Change();

@@ -2,8 +2,9 @@
 // (LogPixels) gives them: each in a process of its own started at that
 // setting, which checks the twips per pixel, that a picture at 100 % is one
 // screen pixel per picture pixel, the bars and grip at their designed
-// thickness, the first window's placement, and every dialog's captions
-// inside their controls at their designed places.
+// thickness, the first window's placement, every dialog's captions inside
+// their controls at their designed places, and a move to a monitor of
+// another DPI.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -17,6 +18,7 @@
 #include "engine/frmBackground.h"
 #include "forms/screen.h"
 #include "test_support.h"
+#include "windows/frmNoTitleFrame.h"
 #include "windows/frmNormal.h"
 
 using namespace tamsel;
@@ -57,13 +59,15 @@ RECT RectIn(HWND window, HWND parent) {
     return r;
 }
 
-// Every caption of a form's controls fits inside its control, which sits
-// where its twips put it.
-void ExpectCaptionsInside(forms::Form& form) {
+// Every caption of a form's controls fits inside its control, and every
+// control inside the form. `systemAtThisDpi`: the system draws frames and
+// check marks for this DPI (under Wine only at the DPI it started with).
+void ExpectCaptionsInside(forms::Form& form, bool systemAtThisDpi = true) {
     SCOPED_TRACE(testing::Message() << form.Caption());
     struct Context {
         HWND form;
-    } context{form.hWnd()};
+        bool system;
+    } context{form.hWnd(), systemAtThisDpi};
     EnumChildWindows(
         form.hWnd(),
         [](HWND child, LPARAM lp) -> BOOL {
@@ -86,14 +90,17 @@ void ExpectCaptionsInside(forms::Form& form) {
                 if (style == BS_GROUPBOX)
                     room -= 2 * GetSystemMetrics(SM_CXEDGE) + 8;
                 else if (style == BS_3STATE || style == BS_AUTOCHECKBOX || style == BS_CHECKBOX ||
-                         style == BS_RADIOBUTTON || style == BS_AUTORADIOBUTTON)
+                         style == BS_RADIOBUTTON || style == BS_AUTORADIOBUTTON) {
+                    if (!c.system) return TRUE;
                     room -= GetSystemMetrics(SM_CXMENUCHECK) + GetSystemMetrics(SM_CXEDGE);
+                }
                 else
                     room -= 2 * GetSystemMetrics(SM_CXEDGE);
             }
             const std::string name = (testing::Message() << cls << " \"" << text << "\"").GetString();
             EXPECT_LE(need.right, room) << name;
             if (!(lstrcmpiW(cls, L"Button") == 0 && style == BS_GROUPBOX)) EXPECT_LE(need.bottom, client.bottom) << name;
+            if (!c.system) return TRUE;
             // Inside the form's client area too.
             RECT outer = RectIn(child, c.form), area;
             GetClientRect(c.form, &area);
@@ -123,6 +130,7 @@ protected:
         frmBackground.Load();
     }
     void TearDown() override {
+        forms::Screen::SetDpi(0);
         for (forms::Form* f : std::initializer_list<forms::Form*>{&frmOptions, &frmDialogTile, &frmDialogViewSize,
                                                                   &frmVersion})
             f->Unload();
@@ -217,4 +225,64 @@ TEST_F(AtThisDpi, EveryDialogShowsItsCaptionsWhole) {
     }
     frmOptions.Show();
     ExpectAtDesignedPlaces({&frmOptions.cmdOK, &frmOptions.cmdCancel, &frmOptions.optPoint[4]});
+}
+
+// A window moved to a monitor of another DPI (the system's message, as it
+// sends it): the window takes the suggested rectangle, everything of the
+// program is laid out in twips at the new DPI, and the picture keeps its pixels.
+TEST_F(AtThisDpi, AWindowMovedToAMonitorOfAnotherDpiIsLaidOutForIt) {
+    const int from = StartedAt(), to = from == 96 ? 144 : 96;
+    const std::map<int, int> twips{{96, 15}, {120, 12}, {144, 10}, {192, 7}};
+    ASSERT_TRUE(frmBackground.PictureLoadRun(ProgramFolder() + L"\\ts2image.JPG", false));  // 480 x 360
+    frmNormal.Show();
+    frmNormal.Move(frmNormal.Left(), frmNormal.Top(), frmNormal.Width() - frmNormal.ScaleWidth() + 200 * 15,
+                   frmNormal.Height() - frmNormal.ScaleHeight() + 150 * 15);
+    auto pixels = [](HWND h) {
+        RECT r;
+        GetWindowRect(h, &r);
+        return std::make_pair(static_cast<int>(r.right - r.left), static_cast<int>(r.bottom - r.top));
+    };
+    auto fontHeight = [](HWND h) {
+        LOGFONTW lf{};
+        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(h, WM_GETFONT, 0, 0)), sizeof lf, &lf);
+        return lf.lfHeight;
+    };
+    RECT before;
+    GetWindowRect(frmNormal.hWnd(), &before);
+    for (const int dpi : {to, from}) {
+        SCOPED_TRACE(testing::Message() << dpi << " DPI");
+        const RECT suggested{before.left + 8, before.top + 8,
+                             before.left + 8 + MulDiv(before.right - before.left, dpi, from),
+                             before.top + 8 + MulDiv(before.bottom - before.top, dpi, from)};
+        SendMessageW(frmNormal.hWnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        EXPECT_EQ(forms::Screen::DpiY(), dpi);
+        EXPECT_EQ(forms::Screen::TwipsPerPixelX(), twips.at(dpi));
+        RECT now;
+        GetWindowRect(frmNormal.hWnd(), &now);
+        EXPECT_TRUE(EqualRect(&now, &suggested));
+        EXPECT_EQ(pixels(frmNormal.picView.hWnd()), std::make_pair(480, 360));
+        EXPECT_EQ(pixels(frmBackground.picLoad.hWnd()), std::make_pair(480, 360));
+        EXPECT_EQ(frmNormal.picView.ScaleWidth(), 480);
+        ASSERT_TRUE(frmNormal.HScroll.Visible() && frmNormal.VScroll.Visible());
+        EXPECT_EQ(pixels(frmNormal.HScroll.hWnd()).second, 255 / twips.at(dpi));
+        EXPECT_EQ(pixels(frmNormal.VScroll.hWnd()).first, 255 / twips.at(dpi));
+        ExpectAtDesignedPlaces({&frmNormal.HScroll, &frmNormal.VScroll, &frmNormal.picDummy});
+        EXPECT_EQ(fontHeight(frmNormal.lblProgress.hWnd()), -MulDiv(9, dpi, 72));
+        // A dialog opened now: at the new DPI, its captions whole.
+        frmOptions.Show();
+        EXPECT_EQ(fontHeight(frmOptions.cmdOK.hWnd()), -MulDiv(9, dpi, 72));
+        ExpectCaptionsInside(frmOptions, dpi == from);
+        ExpectAtDesignedPlaces({&frmOptions.cmdOK, &frmOptions.optPoint[4]});
+        frmOptions.Unload();
+    }
+
+    // The borderless window stays exactly the picture.
+    frmNormal.menu_NoTitleFrame_Click();
+    RECT r;
+    GetWindowRect(frmNoTitleFrame.hWnd(), &r);
+    const RECT scaled{r.left, r.top, r.left + MulDiv(r.right - r.left, to, from), r.top + MulDiv(r.bottom - r.top, to, from)};
+    SendMessageW(frmNoTitleFrame.hWnd(), WM_DPICHANGED, MAKEWPARAM(to, to), reinterpret_cast<LPARAM>(&scaled));
+    EXPECT_EQ(pixels(frmNoTitleFrame.hWnd()), std::make_pair(480, 360));
+    EXPECT_EQ(pixels(frmNoTitleFrame.picView.hWnd()), std::make_pair(480, 360));
+    forms::Screen::SetDpi(0);
 }
