@@ -118,13 +118,12 @@ void Form::MovedToDpi(int dpi, const RECT& suggested) {
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
     if (!changed) return;
     // One DPI for the whole program: its dialogs open over the window that moved.
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND h, LPARAM) -> BOOL {
-            if (Form* f = FormOf(h)) f->LayOutForDpi();
-            return TRUE;
-        },
-        0);
+    EnumThreadWindows(GetCurrentThreadId(), &Form::LayOutWindowForDpi, 0);
+}
+
+BOOL CALLBACK Form::LayOutWindowForDpi(HWND h, LPARAM) {
+    if (Form* f = FormOf(h)) f->LayOutForDpi();
+    return TRUE;
 }
 
 void Form::LayOutForDpi() {

@@ -94,6 +94,7 @@ private:
     // rectangle, and every form of the program is laid out again for it.
     void MovedToDpi(int dpi, const RECT& suggested);
     void LayOutForDpi();
+    static BOOL CALLBACK LayOutWindowForDpi(HWND h, LPARAM);
     HWND hwnd_ = nullptr;
     std::vector<Control*> controls_;
     MenuBar menus_;
