@@ -66,7 +66,8 @@ target_link_libraries(quillmount_host PUBLIC tamsel_core ole32 oleaut32 uuid gdi
 target_compile_options(quillmount_host PRIVATE ${TAMSEL_WARNINGS})
 
 # Quillmount.dll: the in-process COM server of the control SusiePlugin.
-add_library(Quillmount SHARED pluginhost/quillmount_dll.cpp pluginhost/Quillmount.def pluginhost/Quillmount.rc)
+add_library(Quillmount SHARED pluginhost/quillmount_dll.cpp pluginhost/open_with.cpp engine/wic_formats.cpp
+  pluginhost/Quillmount.def pluginhost/Quillmount.rc)
 set_target_properties(Quillmount PROPERTIES PREFIX "" OUTPUT_NAME Quillmount)
 target_link_options(Quillmount PRIVATE $<$<CONFIG:Release>:-s>)
 target_link_libraries(Quillmount PRIVATE quillmount_host)
@@ -102,6 +103,7 @@ add_library(tamsel_app STATIC
   engine/loading.cpp
   engine/picture_services.cpp
   engine/wic_decoder.cpp
+  engine/wic_formats.cpp
   engine/susie_plugin.cpp
   engine/rastel_library.cpp
   engine/scaling.cpp

@@ -38,6 +38,18 @@ std::wstring AllPicturePatterns(const std::wstring& allPicturesFilter, const std
     return patterns;
 }
 
+std::vector<std::wstring> PictureTypes(const std::wstring& patterns, const std::vector<std::wstring>& extensions) {
+    std::vector<std::wstring> types;
+    auto add = [&](const std::wstring& e) {
+        if (UsableExtension(e) && std::find(types.begin(), types.end(), Lower(e)) == types.end())
+            types.push_back(Lower(e));
+    };
+    for (const std::wstring& p : SplitPatterns(patterns))
+        if (p.size() > 2 && p[0] == L'*') add(p.substr(1));
+    for (const std::wstring& e : extensions) add(e);
+    return types;
+}
+
 std::wstring BuildOpenFilter(const std::wstring& allPicturesFilter, const std::vector<std::wstring>& extensions) {
     return L"全てのファイル (*.*)|*.*|全ての画像ファイル|" + AllPicturePatterns(allPicturesFilter, extensions) +
            L"|ビットマップファイル (*.BMP)|*.bmp" + L"|JPEGファイル (*.JPG, *.JPEG)|*.jpg;*.jpeg";

@@ -11,6 +11,10 @@ namespace tamsel {
 // imaging component that is not listed yet.
 std::wstring AllPicturePatterns(const std::wstring& allPicturesFilter, const std::vector<std::wstring>& extensions = {});
 
+// The picture types (".jpg"), lower case and each once, of a pattern list's
+// plain "*.ext" entries, then of the extensions given; for "Open with".
+std::vector<std::wstring> PictureTypes(const std::wstring& patterns, const std::vector<std::wstring>& extensions);
+
 std::wstring BuildOpenFilter(const std::wstring& allPicturesFilter, const std::vector<std::wstring>& extensions = {});
 
 // "Load ...42%"; with no usable maximum (0 or negative, or an overflowing

@@ -1,7 +1,5 @@
 #include "engine/wic_decoder.h"
 
-#include <wincodec.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <new>
@@ -12,27 +10,8 @@ namespace tamsel {
 
 namespace {
 
-// Our own copies: the platform's are in an import library we need for nothing else.
-constexpr CLSID kImagingFactory = {0xcacaf262, 0x9370, 0x4615, {0xa1, 0x3b, 0x9f, 0x55, 0x39, 0xda, 0x4c, 0x0a}};
+// Our own copy: the platform's is in an import library we need for nothing else.
 constexpr GUID kBgra32 = {0x6fddc324, 0x4e03, 0x4bfe, {0xb1, 0x85, 0x3d, 0x77, 0x76, 0x8d, 0xc9, 0x0f}};
-
-template <class T>
-struct Com {
-    T* p = nullptr;
-    Com() = default;
-    Com(const Com&) = delete;
-    Com& operator=(const Com&) = delete;
-    ~Com() {
-        if (p) p->Release();
-    }
-    T** put() { return &p; }
-    T* operator->() const { return p; }
-};
-
-HRESULT Factory(Com<IWICImagingFactory>& factory) {
-    return CoCreateInstance(kImagingFactory, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IWICImagingFactory),
-                            reinterpret_cast<void**>(factory.put()));
-}
 
 // The same bound as the clipboard's and the file format's bitmaps.
 constexpr uint64_t kMaxBitmapBytes = 0x7FFFFFFF;
@@ -41,7 +20,7 @@ constexpr uint64_t kMaxBitmapBytes = 0x7FFFFFFF;
 
 HRESULT LoadWicPicture(const std::wstring& path, COLORREF background, forms::Picture& out) {
     Com<IWICImagingFactory> factory;
-    HRESULT hr = Factory(factory);
+    HRESULT hr = CreateImagingFactory(factory);
     if (FAILED(hr)) return hr;
     Com<IWICBitmapDecoder> decoder;
     if (FAILED(hr = factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ,
@@ -93,40 +72,6 @@ HRESULT LoadWicPicture(const std::wstring& path, COLORREF background, forms::Pic
     if (picture.Empty()) return E_OUTOFMEMORY;
     out = picture;
     return S_OK;
-}
-
-std::vector<std::wstring> WicFileExtensions() {
-    std::vector<std::wstring> out;
-    Com<IWICImagingFactory> factory;
-    if (FAILED(Factory(factory))) return out;
-    Com<IEnumUnknown> components;
-    if (FAILED(factory->CreateComponentEnumerator(WICDecoder, WICComponentEnumerateDefault, components.put())))
-        return out;
-    for (;;) {
-        Com<IUnknown> component;
-        ULONG fetched = 0;
-        if (components->Next(1, component.put(), &fetched) != S_OK || !fetched) break;
-        Com<IWICBitmapDecoderInfo> info;
-        if (FAILED(component->QueryInterface(__uuidof(IWICBitmapDecoderInfo), reinterpret_cast<void**>(info.put()))))
-            continue;
-        UINT length = 0;
-        if (FAILED(info->GetFileExtensions(0, nullptr, &length)) || length == 0 || length > 4096) continue;
-        std::wstring text(length, L'\0');
-        if (FAILED(info->GetFileExtensions(length, text.data(), &length))) continue;
-        text.resize(wcsnlen(text.c_str(), text.size()));
-        // Commas as documented; some systems' registrations use semicolons.
-        size_t start = 0;
-        while (start < text.size()) {
-            size_t end = text.find_first_of(L",;", start);
-            if (end == std::wstring::npos) end = text.size();
-            std::wstring e = text.substr(start, end - start);
-            e.erase(0, e.find_first_not_of(L' '));
-            e.erase(e.find_last_not_of(L' ') + 1);
-            if (!e.empty()) out.push_back(e);
-            start = end + 1;
-        }
-    }
-    return out;
 }
 
 }  // namespace tamsel

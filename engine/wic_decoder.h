@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/wic_formats.h"
 #include "forms/picture.h"
 
 namespace tamsel {
@@ -14,9 +15,5 @@ namespace tamsel {
 // shown on `background`. Fails without a picture for anything unreadable or
 // too large for a bitmap of its own.
 HRESULT LoadWicPicture(const std::wstring& path, COLORREF background, forms::Picture& out);
-
-// The file extensions of the installed decoders (".png", ".tif", ...), in
-// the order the decoders list them; empty when the component is not there.
-std::vector<std::wstring> WicFileExtensions();
 
 }  // namespace tamsel

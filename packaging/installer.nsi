@@ -1,7 +1,9 @@
 ; The installer of one build: makensis -DARCH=amd64|x86 -DVERSION=2.1.0 -DSTAGE=<folder> -DOUTFILE=<file>
 ; Installs for the current user, without administrator rights, into
 ; %LOCALAPPDATA%\Programs\Tamsel2; a Start-menu shortcut; the control
-; registered for the user; an entry in the list of installed programs.
+; registered for the user; the program in "Open with" for the picture types
+; it reads (the plug-ins' as installed now), no type's default taken; an
+; entry in the list of installed programs.
 ; Silent with /S. The uninstaller takes away all of it and keeps the settings.
 Unicode true
 !if "${ARCH}" == "amd64"
@@ -72,6 +74,7 @@ Section
   CreateShortcut "$SMPROGRAMS\Tamsel2.lnk" "$INSTDIR\Tamsel2.exe" "" "$INSTDIR\Tamsel2.exe" 0
   ; The control for this user, by the library itself (its own bitness's regsvr32).
   ExecWait '"$SYSDIR\regsvr32.exe" /s /n /i:user "$INSTDIR\Quillmount.dll"'
+  ExecWait '"$SYSDIR\regsvr32.exe" /s /n /i:openwith "$INSTDIR\Quillmount.dll"'
   WriteRegStr HKCU "${UNKEY}" "DisplayName" "Tamsel2"
   WriteRegStr HKCU "${UNKEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKCU "${UNKEY}" "Publisher" "Tamsel2 の開発者"
@@ -86,6 +89,7 @@ SectionEnd
 
 Section "Uninstall"
   SetShellVarContext current
+  ExecWait '"$SYSDIR\regsvr32.exe" /s /u /n /i:openwith "$INSTDIR\Quillmount.dll"'
   ExecWait '"$SYSDIR\regsvr32.exe" /s /u /n /i:user "$INSTDIR\Quillmount.dll"'
   !insertmacro Files "${Remove}"
   Delete "$INSTDIR\Uninstall.exe"

@@ -5,7 +5,11 @@
 
 #include <string>
 
+#include "engine/open_filter.h"
+#include "engine/wic_formats.h"
+#include "pluginhost/SPIManager.h"
 #include "pluginhost/SusiePlugin.h"
+#include "pluginhost/open_with.h"
 #include "pluginhost/registration.h"
 
 using namespace quillmount;
@@ -73,9 +77,24 @@ STDAPI DllUnregisterServer() { return UnregisterControl(); }
 
 // regsvr32 /n /i:user Quillmount.dll (and /u): for the current user only,
 // whatever the machine would allow; what an installer for one user needs.
+// regsvr32 /n /i:openwith Quillmount.dll (and /u): the viewer beside it
+// offered in "Open with" for the types it reads, plug-ins' included, as
+// installed now.
 STDAPI DllInstall(BOOL install, PCWSTR commandLine) {
-    if (!commandLine || _wcsicmp(commandLine, L"user") != 0) return E_INVALIDARG;
+    if (!commandLine) return E_INVALIDARG;
     wchar_t path[MAX_PATH + 1] = {};
     GetModuleFileNameW(gModule, path, MAX_PATH);
-    return install ? RegisterControl(path, false) : UnregisterControlForUser();
+    if (_wcsicmp(commandLine, L"user") == 0) return install ? RegisterControl(path, false) : UnregisterControlForUser();
+    if (_wcsicmp(commandLine, L"openwith") != 0) return E_INVALIDARG;
+    if (!install) return UnregisterOpenWith();
+    std::wstring viewer = path;
+    viewer = viewer.substr(0, viewer.find_last_of(L'\\') + 1) + L"Tamsel2.exe";
+    std::wstring plugins;
+    {
+        SPIManager manager;
+        plugins = manager.PictureFilter();
+    }
+    // The platform's loader, then the plug-ins, then the imaging component: the order the viewer tries them.
+    return RegisterOpenWith(viewer, tamsel::PictureTypes(L"*.bmp;*.dib;*.jpg;*.jpeg;*.jpe;*.jfif;*.gif;" + plugins,
+                                                         tamsel::WicFileExtensions()));
 }

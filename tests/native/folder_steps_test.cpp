@@ -77,6 +77,12 @@ TEST(OpenFilter, TheImagingComponentsExtensionsFollowOnceEachAndOnlyWhenUsable) 
               L"|JPEGファイル (*.JPG, *.JPEG)|*.jpg;*.jpeg");
 }
 
+TEST(OpenFilter, OpenWithTakesThePlainExtensionsOnceEach) {
+    EXPECT_EQ(PictureTypes(L"*.bmp;*.JPG;;*.jpg;*.p?m;x.gif;*.;*.ppm", {L".TIF", L".ppm", L"bad", L".j;k"}),
+              (std::vector<std::wstring>{L".bmp", L".jpg", L".ppm", L".tif"}));
+    EXPECT_TRUE(PictureTypes(L"", {}).empty());
+}
+
 TEST(Wheel, PartsOfANotchAddUpAndATurnBackDropsThem) {
     int32_t pending = 0;
     EXPECT_EQ(WheelNotches(pending, -120), -1);

@@ -3,8 +3,8 @@
 # The released files of one build (win64 or win32), used as a user would,
 # in a Wine prefix made fresh for them: the zip unpacked in a folder of the
 # user's choosing and started there (a first start, the help file); the
-# installer run silently over an older version, the installed program used
-# with a plug-in, and the silent uninstall. One line per check, "ok: ..." or
+# installer run silently over an older version, "Open with" for the types it
+# reads, the installed program used with a plug-in, and the silent uninstall. One line per check, "ok: ..." or
 # "FAIL: ..."; the exit status says whether all passed.
 # Expects a display (DISPLAY) and scripts/package run.
 set -uo pipefail
@@ -28,6 +28,7 @@ trap '"$WINESERVER" -k >/dev/null 2>&1' EXIT
 win() { "$WINE" "$@" < /dev/null; }
 regHas() { win reg query "$1" ${2:+/v "$2"} 2>/dev/null | grep -q -- "${3:-.}"; }
 regGone() { ! win reg query "$1" >/dev/null 2>&1; }
+regLacks() { ! regHas "$@"; }
 users=("$WINEPREFIX"/drive_c/users/*)
 home=""
 for u in "${users[@]}"; do [ -d "$u/AppData" ] && [ "$(basename "$u")" != Public ] && home="$u"; done
@@ -50,6 +51,12 @@ programs="$home/AppData/Local/Programs/Tamsel2"
 win "$(winepath_of "$older")" /S
 "$WINESERVER" -w
 check "an older version installs ($(basename "$older"))" test -f "$programs/old-only.txt"
+plugins="$WINEPREFIX/drive_c/spi"
+mkdir -p "$plugins"
+cp "$bin/testplugins/pnm.$ext" "$plugins/"
+win reg add 'HKCU\Software\Obrinth\Susie\Plug-in' /v Path /t REG_SZ /d 'C:\spi' /f >/dev/null 2>&1
+# The user's own program for JPEG, which "Open with" must leave as it is.
+win reg add 'HKCU\Software\Classes\.jpg' /ve /d 'UsersViewer.jpg' /f >/dev/null 2>&1
 win "$(winepath_of "$setup")" /S
 "$WINESERVER" -w
 for f in Tamsel2.exe Quillmount.dll QuillmountHost64.exe QuillmountHost32.exe Rastel.dll ts2image.JPG Tamsel2.chm \
@@ -66,13 +73,17 @@ clsid='{6F1D2B0E-3A4C-4D5E-9B71-2C8E5A9D4F13}'
 # Wine's COM does not read the user's classes; they are checked as written.
 check "the control registered for the user" regHas "HKCU\\Software\\Classes\\CLSID\\$clsid\\InprocServer32" "" "Programs.Tamsel2.Quillmount.dll"
 check "... under its ProgID" regHas 'HKCU\Software\Classes\Quillmount.SusiePlugin\CLSID' "" "$clsid"
+classes='HKCU\Software\Classes'
+check "\"Open with\": the program, by its whole path as the one argument" \
+  regHas "$classes\\Applications\\Tamsel2.exe\\shell\\open\\command" "" 'Tamsel2.exe" %1'
+check "... offered for JPEG" regHas "$classes\\.jpg\\OpenWithProgids" Tamsel2.Picture
+check "... for the imaging component's TIFF" regHas "$classes\\.tif\\OpenWithProgids" Tamsel2.Picture
+check "... for the installed plug-in's PPM" regHas "$classes\\.ppm\\OpenWithProgids" Tamsel2.Picture
+check "... and JPEG still opens with the user's program" regHas "$classes\\.jpg" "" UsersViewer.jpg
 
-# The installed program opens a picture through a plug-in; the control is the
-# one installed beside it.
-plugins="$WINEPREFIX/drive_c/spi"
-mkdir -p "$plugins"
-cp "$bin/testplugins/pnm.$ext" "$plugins/"
-win reg add 'HKCU\Software\Obrinth\Susie\Plug-in' /v Path /t REG_SZ /d 'C:\spi' /f >/dev/null 2>&1
+# The installed program opens a picture through a plug-in (installed before
+# the program, so "Open with" offers its type); the control is the one
+# installed beside it.
 { printf 'P6 30 20 255\n'; head -c 1800 /dev/zero | tr '\0' '\100'; } > "$WINEPREFIX/drive_c/picture.ppm"
 installed="$(win cmd /c echo %LOCALAPPDATA% | tr -d '\r')\\Programs\\Tamsel2\\Tamsel2.exe"
 check "the installed program opens a picture through a plug-in" \
@@ -86,6 +97,11 @@ check "uninstalled: no shortcut" test ! -e "$home/AppData/Roaming/Microsoft/Wind
 check "uninstalled: not in the list of programs" regGone "$un"
 check "uninstalled: the control's registration gone" regGone "HKCU\\Software\\Classes\\CLSID\\$clsid"
 check "uninstalled: ... and its ProgID" regGone 'HKCU\Software\Classes\Quillmount.SusiePlugin'
+check "uninstalled: \"Open with\" no more" regGone "$classes\\Applications\\Tamsel2.exe"
+check "uninstalled: ... nor its type" regGone "$classes\\Tamsel2.Picture"
+check "uninstalled: ... nor offered for JPEG" regLacks "$classes\\.jpg\\OpenWithProgids" Tamsel2.Picture
+check "uninstalled: ... and JPEG's own program kept" regHas "$classes\\.jpg" "" UsersViewer.jpg
+check "uninstalled: a type only the program had is gone" regGone "$classes\\.ppm"
 check "the user's settings are kept" regHas 'HKCU\Software\VB and VBA Program Settings\Tamsel2\Run' LstFm
 "$WINESERVER" -k >/dev/null 2>&1
 [ $failures -eq 0 ]

@@ -59,56 +59,57 @@ RECT RectIn(HWND window, HWND parent) {
     return r;
 }
 
+struct CaptionCheck {
+    HWND form;
+    bool system;
+};
+
+BOOL CALLBACK CheckCaption(HWND child, LPARAM lp) {
+    const auto& c = *reinterpret_cast<CaptionCheck*>(lp);
+    wchar_t cls[32] = {}, text[512] = {};
+    GetClassNameW(child, cls, 32);
+    GetWindowTextW(child, text, 512);
+    if (!IsWindowVisible(child) || !text[0] || lstrcmpiW(cls, L"Edit") == 0) return TRUE;
+    RECT client;
+    GetClientRect(child, &client);
+    HDC dc = GetDC(child);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0)));
+    RECT need{0, 0, 0, 0};
+    DrawTextW(dc, text, -1, &need, DT_CALCRECT | DT_EXPANDTABS);
+    SelectObject(dc, old);
+    ReleaseDC(child, dc);
+    const LONG_PTR style = GetWindowLongPtrW(child, GWL_STYLE) & BS_TYPEMASK;
+    int room = client.right;
+    if (lstrcmpiW(cls, L"Button") == 0) {
+        if (style == BS_GROUPBOX)
+            room -= 2 * GetSystemMetrics(SM_CXEDGE) + 8;
+        else if (style == BS_3STATE || style == BS_AUTOCHECKBOX || style == BS_CHECKBOX ||
+                 style == BS_RADIOBUTTON || style == BS_AUTORADIOBUTTON) {
+            if (!c.system) return TRUE;
+            room -= GetSystemMetrics(SM_CXMENUCHECK) + GetSystemMetrics(SM_CXEDGE);
+        } else {
+            room -= 2 * GetSystemMetrics(SM_CXEDGE);
+        }
+    }
+    const std::string name = (testing::Message() << cls << " \"" << text << "\"").GetString();
+    EXPECT_LE(need.right, room) << name;
+    if (!(lstrcmpiW(cls, L"Button") == 0 && style == BS_GROUPBOX)) EXPECT_LE(need.bottom, client.bottom) << name;
+    if (!c.system) return TRUE;
+    // Inside the form's client area too.
+    RECT outer = RectIn(child, c.form), area;
+    GetClientRect(c.form, &area);
+    EXPECT_LE(outer.right, area.right) << name;
+    EXPECT_LE(outer.bottom, area.bottom) << name;
+    return TRUE;
+}
+
 // Every caption of a form's controls fits inside its control, and every
 // control inside the form. `systemAtThisDpi`: the system draws frames and
 // check marks for this DPI (under Wine only at the DPI it started with).
 void ExpectCaptionsInside(forms::Form& form, bool systemAtThisDpi = true) {
     SCOPED_TRACE(testing::Message() << form.Caption());
-    struct Context {
-        HWND form;
-        bool system;
-    } context{form.hWnd(), systemAtThisDpi};
-    EnumChildWindows(
-        form.hWnd(),
-        [](HWND child, LPARAM lp) -> BOOL {
-            const auto& c = *reinterpret_cast<Context*>(lp);
-            wchar_t cls[32] = {}, text[512] = {};
-            GetClassNameW(child, cls, 32);
-            GetWindowTextW(child, text, 512);
-            if (!IsWindowVisible(child) || !text[0] || lstrcmpiW(cls, L"Edit") == 0) return TRUE;
-            RECT client;
-            GetClientRect(child, &client);
-            HDC dc = GetDC(child);
-            HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0)));
-            RECT need{0, 0, 0, 0};
-            DrawTextW(dc, text, -1, &need, DT_CALCRECT | DT_EXPANDTABS);
-            SelectObject(dc, old);
-            ReleaseDC(child, dc);
-            const LONG_PTR style = GetWindowLongPtrW(child, GWL_STYLE) & BS_TYPEMASK;
-            int room = client.right;
-            if (lstrcmpiW(cls, L"Button") == 0) {
-                if (style == BS_GROUPBOX)
-                    room -= 2 * GetSystemMetrics(SM_CXEDGE) + 8;
-                else if (style == BS_3STATE || style == BS_AUTOCHECKBOX || style == BS_CHECKBOX ||
-                         style == BS_RADIOBUTTON || style == BS_AUTORADIOBUTTON) {
-                    if (!c.system) return TRUE;
-                    room -= GetSystemMetrics(SM_CXMENUCHECK) + GetSystemMetrics(SM_CXEDGE);
-                }
-                else
-                    room -= 2 * GetSystemMetrics(SM_CXEDGE);
-            }
-            const std::string name = (testing::Message() << cls << " \"" << text << "\"").GetString();
-            EXPECT_LE(need.right, room) << name;
-            if (!(lstrcmpiW(cls, L"Button") == 0 && style == BS_GROUPBOX)) EXPECT_LE(need.bottom, client.bottom) << name;
-            if (!c.system) return TRUE;
-            // Inside the form's client area too.
-            RECT outer = RectIn(child, c.form), area;
-            GetClientRect(c.form, &area);
-            EXPECT_LE(outer.right, area.right) << name;
-            EXPECT_LE(outer.bottom, area.bottom) << name;
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&context));
+    CaptionCheck check{form.hWnd(), systemAtThisDpi};
+    EnumChildWindows(form.hWnd(), &CheckCaption, reinterpret_cast<LPARAM>(&check));
 }
 
 // Each form control's window where its twips say, at this DPI's twips per pixel.
