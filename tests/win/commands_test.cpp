@@ -54,18 +54,7 @@ struct FileAnswer {
     bool wasSave = false, topmostDuring = true;
 };
 
-void Key(HWND target, int vk, std::initializer_list<int> held) {
-    BYTE state[256] = {};
-    for (int h : held) state[h] = 0x80;
-    SetKeyboardState(state);
-    MSG m{};
-    m.hwnd = target;
-    m.message = WM_KEYDOWN;
-    m.wParam = static_cast<WPARAM>(vk);
-    forms::DispatchOne(m);
-    BYTE none[256] = {};
-    SetKeyboardState(none);
-}
+void Key(HWND target, int vk, std::initializer_list<int> held) { PressKey(target, vk, held); }
 
 // The framed window's menu item, chosen as the platform reports a choice.
 void Choose(int menu, int item) {

@@ -24,18 +24,7 @@ namespace {
 int gBeeps = 0;
 void CountBeep() { ++gBeeps; }
 
-void Key(HWND target, int vk, std::initializer_list<int> held = {}) {
-    BYTE state[256] = {};
-    for (int h : held) state[h] = 0x80;
-    SetKeyboardState(state);
-    MSG m{};
-    m.hwnd = target;
-    m.message = WM_KEYDOWN;
-    m.wParam = static_cast<WPARAM>(vk);
-    forms::DispatchOne(m);
-    BYTE none[256] = {};
-    SetKeyboardState(none);
-}
+void Key(HWND target, int vk, std::initializer_list<int> held = {}) { PressKey(target, vk, held); }
 
 // The wheel as the platform reports it to the window with the focus.
 void Wheel(HWND target, int delta, WORD keys = 0, UINT message = WM_MOUSEWHEEL) {

@@ -11,6 +11,7 @@
 #include "bench/literal_scaler.h"
 #include "app/settings_store.h"
 #include "engine/frmBackground.h"
+#include "forms/form.h"
 #include "windows/frmNoTitleFrame.h"
 #include "windows/frmNormal.h"
 
@@ -287,6 +288,19 @@ HGLOBAL DropFileList(const std::vector<std::wstring>& names) {
     std::memcpy(reinterpret_cast<uint8_t*>(d) + sizeof(DROPFILES), packed.data(), packed.size() * sizeof(wchar_t));
     GlobalUnlock(g);
     return g;
+}
+
+void PressKey(HWND target, int vk, std::initializer_list<int> held) {
+    BYTE state[256] = {};
+    for (int h : held) state[h] = 0x80;
+    SetKeyboardState(state);
+    MSG m{};
+    m.hwnd = target;
+    m.message = WM_KEYDOWN;
+    m.wParam = static_cast<WPARAM>(vk);
+    forms::DispatchOne(m);
+    BYTE none[256] = {};
+    SetKeyboardState(none);
 }
 
 std::vector<std::wstring> MenuItemTexts(HMENU menu) {

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
@@ -95,6 +96,8 @@ void ResetProgramState();
 
 // A file list as the shell hands it over in a drop (clipboard format 15).
 HGLOBAL DropFileList(const std::vector<std::wstring>& names);
+// A key pressed with the given keys held, routed as the message loop routes it.
+void PressKey(HWND target, int vk, std::initializer_list<int> held = {});
 // The texts of a menu's items as shown, separators as "-".
 std::vector<std::wstring> MenuItemTexts(HMENU menu);
 bool MenuItemEnabled(HMENU menu, int position);
