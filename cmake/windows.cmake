@@ -41,9 +41,12 @@ else()
   set(WINE_PE_DIR /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)  # stdole2.tlb: only its types are used
 endif()
 set(QM_GEN ${CMAKE_BINARY_DIR}/generated)
+# The type library carries the time it was made: a fixed one, so that the
+# same source always gives the same library (and the release the same bytes).
+find_program(FAKETIME faketime REQUIRED)
 add_custom_command(
   OUTPUT ${QM_GEN}/Quillmount_h.h ${QM_GEN}/Quillmount_i.c ${QM_GEN}/Quillmount.tlb
-  COMMAND ${WIDL} ${WIDL_TARGET} -I/usr/include/wine/wine/windows -L ${WINE_PE_DIR}
+  COMMAND ${FAKETIME} "2026-01-01 00:00:00" ${WIDL} ${WIDL_TARGET} -I/usr/include/wine/wine/windows -L ${WINE_PE_DIR}
           -h -H ${QM_GEN}/Quillmount_h.h -u -U ${QM_GEN}/Quillmount_i.c -t -T ${QM_GEN}/Quillmount.tlb
           ${CMAKE_SOURCE_DIR}/pluginhost/Quillmount.idl
   DEPENDS ${CMAKE_SOURCE_DIR}/pluginhost/Quillmount.idl)

@@ -11,3 +11,11 @@ done
 rm -f "$out/Tamsel2.chm"
 (cd "$out" && "$chmcmd" Tamsel2.hhp > chmcmd.log 2>&1) || { cat "$out/chmcmd.log" >&2; exit 1; }
 [ -s "$out/Tamsel2.chm" ] || { cat "$out/chmcmd.log" >&2; exit 1; }
+# The compiler stamps the time of compiling into the file's header and into
+# its #SYSTEM entry 10 (just before entry 9, "HHA Version"); zeroed, the same
+# pages always make the same file.
+printf '\000\000\000\000' | dd of="$out/Tamsel2.chm" bs=1 seek=16 conv=notrunc 2>/dev/null
+hha=$(grep -obUa 'HHA Version' "$out/Tamsel2.chm" | head -1 | cut -d: -f1)
+entry=$(od -An -tx1 -j $((${hha:-12} - 12)) -N4 "$out/Tamsel2.chm" | tr -d ' \n')
+[ -n "$hha" ] && [ "$entry" = 0a000400 ] || { echo "make_help.sh: no time stamp where expected" >&2; exit 1; }
+printf '\000\000\000\000' | dd of="$out/Tamsel2.chm" bs=1 seek=$((hha - 8)) conv=notrunc 2>/dev/null
