@@ -5,6 +5,7 @@
 #include "engine/picture_services.h"
 #include "engine/rastel_library.h"
 #include "engine/wic_decoder.h"
+#include "engine/wic_formats.h"
 
 namespace tamsel {
 

@@ -127,17 +127,15 @@ HRESULT WriteFileReplacing(const std::wstring& path, const std::vector<uint8_t>&
     }
     if (f == INVALID_HANDLE_VALUE) return HRESULT_FROM_WIN32(error ? error : ERROR_PATH_NOT_FOUND);
     HRESULT hr = S_OK;
-    {
-        size_t done = 0;
-        while (SUCCEEDED(hr) && done < bytes.size()) {
-            DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 24)), wrote = 0;
-            if (!WriteFile(f, bytes.data() + done, chunk, &wrote, nullptr) || wrote != chunk)
-                hr = HRESULT_FROM_WIN32(GetLastError() ? GetLastError() : ERROR_WRITE_FAULT);
-            done += wrote;
-        }
-        if (SUCCEEDED(hr) && !FlushFileBuffers(f)) hr = HRESULT_FROM_WIN32(GetLastError());
-        CloseHandle(f);
+    size_t done = 0;
+    while (SUCCEEDED(hr) && done < bytes.size()) {
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 24)), wrote = 0;
+        if (!WriteFile(f, bytes.data() + done, chunk, &wrote, nullptr) || wrote != chunk)
+            hr = HRESULT_FROM_WIN32(GetLastError() ? GetLastError() : ERROR_WRITE_FAULT);
+        done += wrote;
     }
+    if (SUCCEEDED(hr) && !FlushFileBuffers(f)) hr = HRESULT_FROM_WIN32(GetLastError());
+    CloseHandle(f);
     // A read-only target stays as it is (not every file system refuses the replace itself).
     DWORD targetAttributes = GetFileAttributesW(path.c_str());
     if (SUCCEEDED(hr) && targetAttributes != INVALID_FILE_ATTRIBUTES &&

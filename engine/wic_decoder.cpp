@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstdint>
 #include <new>
+#include <vector>
 
 #include "engine/pixel_compose.h"
+#include "engine/wic_formats.h"
 
 namespace tamsel {
 

@@ -1,12 +1,10 @@
 #pragma once
-// The platform's imaging component: the formats its installed decoders read,
-// used after the picture loader and the plug-ins have declined a file.
+// The platform's imaging component as a reader: what its installed decoders
+// read, used after the picture loader and the plug-ins have declined a file.
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
-#include "engine/wic_formats.h"
 #include "forms/picture.h"
 
 namespace tamsel {

@@ -1,5 +1,9 @@
 #include "engine/wic_formats.h"
 
+#include <algorithm>
+
+#include "engine/folder_steps.h"
+
 namespace tamsel {
 
 HRESULT CreateImagingFactory(Com<IWICImagingFactory>& factory) {
@@ -29,16 +33,8 @@ std::vector<std::wstring> WicFileExtensions() {
         if (FAILED(info->GetFileExtensions(length, text.data(), &length))) continue;
         text.resize(wcsnlen(text.c_str(), text.size()));
         // Commas as documented; some systems' registrations use semicolons.
-        size_t start = 0;
-        while (start < text.size()) {
-            size_t end = text.find_first_of(L",;", start);
-            if (end == std::wstring::npos) end = text.size();
-            std::wstring e = text.substr(start, end - start);
-            e.erase(0, e.find_first_not_of(L' '));
-            e.erase(e.find_last_not_of(L' ') + 1);
-            if (!e.empty()) out.push_back(e);
-            start = end + 1;
-        }
+        std::replace(text.begin(), text.end(), L',', L';');
+        for (std::wstring& e : SplitPatterns(text)) out.push_back(std::move(e));
     }
     return out;
 }

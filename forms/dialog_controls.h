@@ -102,8 +102,8 @@ void Beep();
 using BeepHook = void (*)();
 void SetBeepHook(BeepHook hook);
 
-// A font of the given face and size in points, shared by every control that asks.
-// The font at the current DPI; the same handle for the same face, size and DPI.
+// A font of the given face and size in points at the current DPI, shared by
+// every control that asks (one handle per face, size and DPI).
 HFONT FontOf(const std::wstring& face, int points);
 // A font FontOf made, again at the current DPI; any other font as it is.
 HFONT FontAtCurrentDpi(HFONT font);

@@ -134,7 +134,8 @@ void FrmNormal::BuildMenus() {
     menu_SaveAs.Init(L"名前を付けてファイルを保存(&A)...", 'S');
     menu_Bar2.Init(L"-");
     menu_Quit.Init(L"Tamsel2 を終了する(&Q)");
-    for (forms::Menu* m : {&menu_Open, &menu_Next, &menu_Previous, &menu_Bar, &menu_SaveAs, &menu_Bar2, &menu_Quit}) menu_File.Add(*m);
+    for (forms::Menu* m : {&menu_Open, &menu_Next, &menu_Previous, &menu_Bar, &menu_SaveAs, &menu_Bar2, &menu_Quit})
+        menu_File.Add(*m);
 
     menu_Edit.Init(L"編集(&E)");
     menu_Copy.Init(L"コピー(&C)");

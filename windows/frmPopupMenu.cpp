@@ -49,8 +49,8 @@ void FrmPopupMenu::InitializeComponent() {
     for (forms::Menu* m : {&menu_DefaultSize, &menu_bar7, &menu_SizeView[0], &menu_Bar8, &menu_InputSize})
         menu_ViewSize.Add(*m);
     for (forms::Menu* m : {&menu_Copy, &menu_Paste, &menu_Bar6, &menu_TileCopy, &menu_SaveAs}) menu_Edit.Add(*m);
-    for (forms::Menu* m : {&menu_Open, &menu_Next, &menu_Previous, &menu_Bar, &menu_ViewSize, &menu_Edit, &menu_Bar2, &menu_TitleFrame,
-                           &menu_LayeredWindow, &menu_Mini, &menu_Bar3, &menu_Quit})
+    for (forms::Menu* m : {&menu_Open, &menu_Next, &menu_Previous, &menu_Bar, &menu_ViewSize, &menu_Edit, &menu_Bar2,
+                           &menu_TitleFrame, &menu_LayeredWindow, &menu_Mini, &menu_Bar3, &menu_Quit})
         Pmenu.Add(*m);
 
     Pmenu.OnClick = [this] { menuSizeViewRefresh(); };

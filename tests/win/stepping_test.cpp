@@ -3,7 +3,6 @@
 // and the framed window's wheel moving its bars.
 #include <gtest/gtest.h>
 
-#include <map>
 #include <set>
 
 #include "app/mdlTamsel.h"
