@@ -35,8 +35,12 @@ void Main(const std::wstring& commandLine) {
 
     FileSystem& fs = PlatformFileSystem();
     if (!(AsksForClipboard(commandLine) && clipboardPicture)) {
-        if (fs.FileExists(commandLine)) {
-            CurrentFileName = fs.GetFilePath(commandLine).value_or(commandLine);
+        // A quoted path is opened only when the text as given names no file: a
+        // file whose name really holds the quotes keeps its meaning.
+        std::wstring named = commandLine;
+        if (!fs.FileExists(named)) named = QuotedPath(commandLine);
+        if (!named.empty() && fs.FileExists(named)) {
+            CurrentFileName = fs.GetFilePath(named).value_or(named);
             if (!LoadIgnoringErrors(CurrentFileName, true)) CurrentFileName.clear();
         } else if (fs.FileExists(Settings.DefaultPictureName) && Settings.DefaultPicture) {
             CurrentFileName = Settings.DefaultPictureName;

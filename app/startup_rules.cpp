@@ -16,6 +16,14 @@ std::wstring CommandTail(std::wstring_view line) {
     return std::wstring(line.substr(i));
 }
 
+std::wstring QuotedPath(std::wstring_view line) {
+    const size_t end = line.find_last_not_of(L" \t");
+    if (end == std::wstring_view::npos || end < 2 || line[0] != L'"' || line[end] != L'"') return L"";
+    const std::wstring_view inside = line.substr(1, end - 1);
+    if (inside.find(L'"') != std::wstring_view::npos) return L"";
+    return std::wstring(inside);
+}
+
 bool AsksForClipboard(std::wstring_view line) { return line.find(L"?clipboard") != std::wstring_view::npos; }
 
 FirstWindow FirstWindowFor(int16_t runState, int16_t lastForm) {

@@ -10,6 +10,11 @@ namespace tamsel {
 // kept, nothing split, leading blanks dropped.
 std::wstring CommandTail(std::wstring_view commandLine);
 
+// The path inside a command line that is one path in a pair of double quotes
+// (blanks after the closing quote allowed), as the shell, "Send to" and most
+// scripts hand over a path with blanks; empty for anything else.
+std::wstring QuotedPath(std::wstring_view commandLine);
+
 // "?clipboard" anywhere in the command line, case-sensitive.
 bool AsksForClipboard(std::wstring_view commandLine);
 

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "app/module_file.h"
 #include "dialogs/dialog_rules.h"
 #include "forms/system_library.h"
 #include "resources/resource.h"
@@ -16,8 +17,9 @@ const wchar_t kCaptionFont[] = L"ＭＳ Ｐゴシック";
 
 void ProgramVersion(int& major, int& minor, int& revision) {
     major = minor = revision = 0;
-    wchar_t path[MAX_PATH];
-    if (!GetModuleFileNameW(nullptr, path, MAX_PATH)) return;
+    const std::wstring program = ModuleFileName(nullptr);
+    if (program.empty()) return;
+    const wchar_t* path = program.c_str();
     static const auto infoSize =
         forms::SystemProc<decltype(&GetFileVersionInfoSizeW)>(L"version.dll", "GetFileVersionInfoSizeW");
     static const auto infoOf = forms::SystemProc<decltype(&GetFileVersionInfoW)>(L"version.dll", "GetFileVersionInfoW");

@@ -15,6 +15,8 @@ Name "Tamsel2"
 OutFile "${OUTFILE}"
 RequestExecutionLevel user
 InstallDir "$LOCALAPPDATA\Programs\Tamsel2"
+; The folder of the last install is offered again (/D= still chooses another).
+InstallDirRegKey HKCU "Software\Tamsel2" "InstallDir"
 SetCompressor /SOLID lzma
 SetDateSave off  ; installed files get the time of installing, the installer none of the build's
 ShowInstDetails nevershow
@@ -35,6 +37,21 @@ UninstPage uninstConfirm
 UninstPage instfiles
 
 !define UNKEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tamsel2"
+!define DIRKEY "Software\Tamsel2"
+
+Var OldDir  ; where an installed version is, by its uninstall entry
+
+Function .onInit
+  ReadRegStr $OldDir HKCU "${UNKEY}" "InstallLocation"
+  ; Versions before the folder key knew their folder only in the uninstall entry.
+  ${If} $OldDir != ""
+  ${AndIf} $INSTDIR == "$LOCALAPPDATA\Programs\Tamsel2"
+    ReadRegStr $0 HKCU "${DIRKEY}" "InstallDir"
+    ${If} $0 == ""
+      StrCpy $INSTDIR $OldDir
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
 
 ; The files of this version; the uninstaller removes exactly these.
 !macro Files VERB
@@ -63,7 +80,18 @@ UninstPage instfiles
 Section
   SetShellVarContext current
   ; An installed version goes first, by its own uninstaller, so that nothing
-  ; of it stays behind; its settings stay, as always.
+  ; of it stays behind, wherever it is (one uninstall entry serves one
+  ; install); its settings stay, as always.
+  ${If} $OldDir != ""
+    GetFullPathName $OldDir $OldDir
+    GetFullPathName $0 $INSTDIR
+    ${If} $OldDir != $0
+    ${AndIf} ${FileExists} "$OldDir\Uninstall.exe"
+      ExecWait '"$OldDir\Uninstall.exe" /S _?=$OldDir'
+      Delete "$OldDir\Uninstall.exe"
+      RMDir "$OldDir"  ; only when empty: what the user put there stays
+    ${EndIf}
+  ${EndIf}
   ${If} ${FileExists} "$INSTDIR\Uninstall.exe"
     ExecWait '"$INSTDIR\Uninstall.exe" /S _?=$INSTDIR'
     Delete "$INSTDIR\Uninstall.exe"
@@ -75,6 +103,7 @@ Section
   ; The control for this user, by the library itself (its own bitness's regsvr32).
   ExecWait '"$SYSDIR\regsvr32.exe" /s /n /i:user "$INSTDIR\Quillmount.dll"'
   ExecWait '"$SYSDIR\regsvr32.exe" /s /n /i:openwith "$INSTDIR\Quillmount.dll"'
+  WriteRegStr HKCU "${DIRKEY}" "InstallDir" "$INSTDIR"
   WriteRegStr HKCU "${UNKEY}" "DisplayName" "Tamsel2"
   WriteRegStr HKCU "${UNKEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKCU "${UNKEY}" "Publisher" "Tamsel2 の開発者"
@@ -96,4 +125,6 @@ Section "Uninstall"
   RMDir "$INSTDIR"  ; only when empty: what the user put there stays
   Delete "$SMPROGRAMS\Tamsel2.lnk"
   DeleteRegKey HKCU "${UNKEY}"
+  DeleteRegValue HKCU "${DIRKEY}" "InstallDir"
+  DeleteRegKey /ifempty HKCU "${DIRKEY}"
 SectionEnd

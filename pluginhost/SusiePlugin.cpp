@@ -4,8 +4,10 @@
 #include <cstring>
 #include <string>
 
+#include "app/module_file.h"
 #include "pluginhost/SPIFile.h"
 #include "pluginhost/SPIManager.h"
+#include "pluginhost/registration.h"
 
 namespace quillmount {
 
@@ -20,9 +22,7 @@ const wchar_t kSource[] = L"Quillmount.SusiePlugin";
 }  // namespace
 
 HRESULT LoadOwnTypeLib(ITypeLib** lib) {
-    wchar_t path[MAX_PATH + 1] = {};
-    GetModuleFileNameW(gModule, path, MAX_PATH);
-    return LoadTypeLibEx(path, REGKIND_NONE, lib);
+    return LoadTypeLibAt(tamsel::ModuleFileName(gModule), lib);
 }
 
 // The connection point of the event interface, living inside its control.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/module_file.h"
 #include "pluginhost/SPIFile.h"
 #include "pluginhost/SPIFunction.h"
 
@@ -16,16 +17,7 @@ std::wstring FolderOfThisModule() {
     HMODULE self = nullptr;
     GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                        reinterpret_cast<LPCWSTR>(&FolderOfThisModule), &self);
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(self, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) return L"";
-        if (n < path.size()) {
-            path.resize(n);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
+    const std::wstring path = tamsel::ModuleFileName(self);
     return path.substr(0, path.find_last_of(L'\\'));
 }
 
@@ -36,6 +28,14 @@ void Write(uint32_t& field, uint32_t v) { InterlockedExchange(reinterpret_cast<v
 
 // Copies of what the host said, bounded by where it may lie.
 constexpr uint32_t kLargestHeader = 64 * 1024;
+
+// A path of 260 characters or more in the form every call takes, whatever
+// the process's manifest says: the extended-length one.
+std::wstring ExtendedLength(const std::wstring& path) {
+    if (path.size() < MAX_PATH || path.rfind(L"\\\\?\\", 0) == 0) return path;
+    if (path.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + path.substr(2);
+    return L"\\\\?\\" + path;
+}
 
 }  // namespace
 
@@ -61,7 +61,7 @@ bool HostClient::Running() const { return process_ && WaitForSingleObject(proces
 bool HostClient::Launch() {
     if (Running()) return true;
     End(true);
-    if (GetFileAttributesW(program_.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
+    if (GetFileAttributesW(ExtendedLength(program_).c_str()) == INVALID_FILE_ATTRIBUTES) return false;
 
     static LONG counter = 0;
     name_ = L"Local\\Quillmount-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
@@ -97,10 +97,18 @@ bool HostClient::Launch() {
     }
     std::wstring command =
         L"\"" + program_ + L"\" " + name_ + L" " + std::to_wstring(GetCurrentProcessId());
+    // A program path of 260 characters or more is not started as it is: its
+    // short form, or else its extended-length form, which names the program.
+    std::wstring application = program_;
+    if (application.size() >= MAX_PATH) {
+        std::wstring shortName(application.size() + 1, L'\0');
+        const DWORD n = GetShortPathNameW(program_.c_str(), shortName.data(), static_cast<DWORD>(shortName.size()));
+        application = n && n < MAX_PATH ? shortName.substr(0, n) : ExtendedLength(program_);
+    }
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(program_.c_str(), command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
+    if (!CreateProcessW(application.c_str(), command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
                         &si, &pi)) {
         End(true);
         return false;

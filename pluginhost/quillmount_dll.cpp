@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "app/module_file.h"
 #include "engine/open_filter.h"
 #include "engine/wic_formats.h"
 #include "pluginhost/SPIManager.h"
@@ -68,8 +69,7 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** out) {
 STDAPI DllCanUnloadNow() { return gLiveObjects == 0 && gServerLocks == 0 ? S_OK : S_FALSE; }
 
 STDAPI DllRegisterServer() {
-    wchar_t path[MAX_PATH + 1] = {};
-    GetModuleFileNameW(gModule, path, MAX_PATH);
+    const std::wstring path = tamsel::ModuleFileName(gModule);
     return RegisterControl(path, CanRegisterForMachine());
 }
 
@@ -82,8 +82,7 @@ STDAPI DllUnregisterServer() { return UnregisterControl(); }
 // installed now.
 STDAPI DllInstall(BOOL install, PCWSTR commandLine) {
     if (!commandLine) return E_INVALIDARG;
-    wchar_t path[MAX_PATH + 1] = {};
-    GetModuleFileNameW(gModule, path, MAX_PATH);
+    const std::wstring path = tamsel::ModuleFileName(gModule);
     if (_wcsicmp(commandLine, L"user") == 0) return install ? RegisterControl(path, false) : UnregisterControlForUser();
     if (_wcsicmp(commandLine, L"openwith") != 0) return E_INVALIDARG;
     if (!install) return UnregisterOpenWith();

@@ -37,6 +37,17 @@ bool CanRegisterForMachine() {
     return true;
 }
 
+HRESULT LoadTypeLibAt(const std::wstring& path, ITypeLib** lib) {
+    HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib);
+    if (FAILED(hr) && path.size() >= MAX_PATH) {
+        // Type-library loaders that keep names in 260-character buffers take the short form.
+        std::wstring shortName(path.size() + 1, L'\0');
+        const DWORD n = GetShortPathNameW(path.c_str(), shortName.data(), static_cast<DWORD>(shortName.size()));
+        if (n && n < shortName.size()) hr = LoadTypeLibEx(shortName.substr(0, n).c_str(), REGKIND_NONE, lib);
+    }
+    return hr;
+}
+
 HRESULT RegisterControl(const std::wstring& path, bool forMachine) {
     HKEY root = HKEY_CLASSES_ROOT;
     if (!forMachine && RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_WRITE | KEY_READ,
@@ -55,7 +66,7 @@ HRESULT RegisterControl(const std::wstring& path, bool forMachine) {
     if (!forMachine) RegCloseKey(root);
     if (!ok) return SELFREG_E_CLASS;
     ITypeLib* lib = nullptr;
-    HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, &lib);
+    HRESULT hr = LoadTypeLibAt(path, &lib);
     if (SUCCEEDED(hr)) {
         if (forMachine) {
             hr = RegisterTypeLib(lib, const_cast<OLECHAR*>(path.c_str()), nullptr);

@@ -1,14 +1,15 @@
 # Sourced by the scripts: configure and build each target once per folder.
 # Compilers speak the build log's language, not the program's.
 cmake() { LANG=C.UTF-8 command cmake "$@"; }
+# TS_PACKAGE_CMAKE: more cmake options for both Windows builds (a packing-only build).
 build_win64() {
   cmake -S "$TS_ROOT" -B "$TS_BUILD/win64" -DCMAKE_TOOLCHAIN_FILE="$TS_ROOT/cmake/mingw-x86_64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+    -DCMAKE_BUILD_TYPE=Release ${TS_PACKAGE_CMAKE:-} "$@" >/dev/null
   cmake --build "$TS_BUILD/win64" -j"$(nproc)"
 }
 build_win32() {
   cmake -S "$TS_ROOT" -B "$TS_BUILD/win32" -DCMAKE_TOOLCHAIN_FILE="$TS_ROOT/cmake/mingw-i686.cmake" \
-    -DCMAKE_BUILD_TYPE=Release >/dev/null
+    -DCMAKE_BUILD_TYPE=Release ${TS_PACKAGE_CMAKE:-} >/dev/null
   cmake --build "$TS_BUILD/win32" -j"$(nproc)"
 }
 build_native() {

@@ -74,7 +74,9 @@ ts_wineserver() {
 # Whether 32-bit Windows programs run here; when not, TS_WIN32_WHY says why.
 ts_win32_runs() {
   TS_WIN32_WHY=""
-  if [ ! -x "$WINE32" ]; then
+  if [ ! -x "$WINE32" ] && [ -s "$TS_BUILD/win32-off.txt" ]; then
+    TS_WIN32_WHY="$(cat "$TS_BUILD/win32-off.txt")"  # the set-up could not install it
+  elif [ ! -x "$WINE32" ]; then
     TS_WIN32_WHY="32-bit Wine ($WINE32, Debian's wine32:i386) is not installed: this machine does not execute 32-bit code"
   elif ! "$WINE32" --version >/dev/null 2>&1; then
     TS_WIN32_WHY="the 32-bit Wine loader $WINE32 does not start on this machine"

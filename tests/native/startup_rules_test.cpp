@@ -15,6 +15,23 @@ TEST(StartupRules, CommandTailIsTheRawTextAfterTheProgramName) {
     EXPECT_EQ(CommandTail(L""), L"");
 }
 
+TEST(StartupRules, OnlyOnePathInOnePairOfQuotesIsTakenOutOfItsQuotes) {
+    const struct { const wchar_t* line; const wchar_t* path; } cases[] = {
+        {L"\"C:\\a b.jpg\"", L"C:\\a b.jpg"},
+        {L"\"C:\\a b.jpg\"  \t", L"C:\\a b.jpg"},   // blanks after it, as scripts leave them
+        {L"\"x\"", L"x"},
+        {L"C:\\a b.jpg", L""},                  // unquoted: the text as it is, elsewhere
+        {L"\"C:\\a.jpg\" \"C:\\b.jpg\"", L""},   // two paths
+        {L"\"C:\\a.jpg\" ?clipboard", L""},
+        {L"\"C:\\a.jpg", L""},                  // unterminated
+        {L"\"\"", L""},
+        {L"\"", L""},
+        {L" \"C:\\a.jpg\"", L""},              // the tail never starts with a blank
+        {L"", L""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(QuotedPath(c.line), c.path) << c.line;
+}
+
 TEST(StartupRules, ClipboardSwitchIsFoundAnywhereAndCaseSensitively) {
     EXPECT_TRUE(AsksForClipboard(L"?clipboard"));
     EXPECT_TRUE(AsksForClipboard(L"C:\\x.jpg ?clipboard"));

@@ -72,6 +72,7 @@ int wmain(int argc, wchar_t** argv) {
     if (!CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si,
                         &pi)) {
         Check(false, "the program starts");
+        std::printf("    CreateProcessW: error %lu\n", GetLastError());
         return 1;
     }
     CloseHandle(pi.hThread);

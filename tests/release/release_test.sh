@@ -46,26 +46,39 @@ sed "s/^/    /" <<<"$first"
 check "the unpacked program: a first start with the default picture, and its help" \
   test -n "$first" -a -z "$(grep -v '^ok: ' <<<"$first")"
 
-# The installer, silently, over an older version that had one more file.
+# The installer, silently: an older version (with one more file) into a
+# folder of the user's choosing, A; the current one with no folder given,
+# which finds A; then the current one into another folder, B, which takes
+# the install out of A: one install, one uninstall entry, wherever it went.
 programs="$home/AppData/Local/Programs/Tamsel2"
-win "$(winepath_of "$older")" /S
+programsWin="$(win cmd /c echo %LOCALAPPDATA% | tr -d '\r')\\Programs\\Tamsel2"
+folderA="$WINEPREFIX/drive_c/Apps/Tamsel2-A"
+un='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tamsel2'
+win "$(winepath_of "$older")" /S '/D=C:\Apps\Tamsel2-A'
 "$WINESERVER" -w
-check "an older version installs ($(basename "$older"))" test -f "$programs/old-only.txt"
+check "an older version installs into folder A ($(basename "$older"))" test -f "$folderA/old-only.txt"
+win "$(winepath_of "$setup")" /S
+"$WINESERVER" -w
+check "folder A: the current version, with no folder given, goes where the older one is" \
+  test -f "$folderA/Tamsel2.exe" -a ! -e "$folderA/old-only.txt" -a ! -e "$programs"
+check "folder A: ... and its entry names A" regHas "$un" InstallLocation 'C:\\Apps\\Tamsel2-A'
+check "folder A: ... and the folder is recorded for the next time" regHas 'HKCU\Software\Tamsel2' InstallDir 'C:\\Apps\\Tamsel2-A'
 plugins="$WINEPREFIX/drive_c/spi"
 mkdir -p "$plugins"
 cp "$bin/testplugins/pnm.$ext" "$plugins/"
 win reg add 'HKCU\Software\Obrinth\Susie\Plug-in' /v Path /t REG_SZ /d 'C:\spi' /f >/dev/null 2>&1
 # The user's own program for JPEG, which "Open with" must leave as it is.
 win reg add 'HKCU\Software\Classes\.jpg' /ve /d 'UsersViewer.jpg' /f >/dev/null 2>&1
-win "$(winepath_of "$setup")" /S
+win "$(winepath_of "$setup")" /S "/D=$programsWin"
 "$WINESERVER" -w
+check "folder B: installing into another folder takes the install out of A" test ! -e "$folderA"
+check "folder B: ... and the one entry names B" regHas "$un" UninstallString 'Local.Programs.Tamsel2.Uninstall.exe'
+check "folder B: ... which is recorded for the next time" regHas 'HKCU\Software\Tamsel2' InstallDir 'Local.Programs.Tamsel2'
 for f in Tamsel2.exe Quillmount.dll QuillmountHost64.exe QuillmountHost32.exe Rastel.dll ts2image.JPG Tamsel2.chm \
          LICENSE readme.txt Uninstall.exe; do
   check "installed: $f" test -f "$programs/$f"
 done
-check "the upgrade left nothing of the older version" test ! -e "$programs/old-only.txt"
 check "a Start-menu shortcut" test -f "$home/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Tamsel2.lnk"
-un='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tamsel2'
 check "in the list of installed programs, with its version" regHas "$un" DisplayVersion "$version"
 check "... and its publisher" regHas "$un" Publisher "Tamsel2"
 check "... and a silent uninstall" regHas "$un" QuietUninstallString "Uninstall.exe\" /S"
@@ -85,7 +98,7 @@ check "... and JPEG still opens with the user's program" regHas "$classes\\.jpg"
 # the program, so "Open with" offers its type); the control is the one
 # installed beside it.
 { printf 'P6 30 20 255\n'; head -c 1800 /dev/zero | tr '\0' '\100'; } > "$WINEPREFIX/drive_c/picture.ppm"
-installed="$(win cmd /c echo %LOCALAPPDATA% | tr -d '\r')\\Programs\\Tamsel2\\Tamsel2.exe"
+installed="$programsWin\\Tamsel2.exe"
 check "the installed program opens a picture through a plug-in" \
   "$loader" "$(winepath_of "$bin/release_check.exe")" "$installed" 'C:\picture.ppm' 'picture.ppm - Tamsel2'
 
@@ -95,6 +108,7 @@ win "$(winepath_of "$programs/Uninstall.exe")" /S
 check "uninstalled: no folder left" test ! -e "$programs"
 check "uninstalled: no shortcut" test ! -e "$home/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Tamsel2.lnk"
 check "uninstalled: not in the list of programs" regGone "$un"
+check "uninstalled: no folder recorded" regGone 'HKCU\Software\Tamsel2'
 check "uninstalled: the control's registration gone" regGone "HKCU\\Software\\Classes\\CLSID\\$clsid"
 check "uninstalled: ... and its ProgID" regGone 'HKCU\Software\Classes\Quillmount.SusiePlugin'
 check "uninstalled: \"Open with\" no more" regGone "$classes\\Applications\\Tamsel2.exe"

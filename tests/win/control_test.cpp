@@ -545,3 +545,58 @@ TEST_F(ControlTest, PluginsOfBothBitnessesWorkThroughTheControlAndACrashIsAnUnre
     EXPECT_EQ(cp->Unadvise(cookie), S_OK);
     cp->Release();
 }
+
+// The control in a folder beyond 260 characters, loaded from there as the
+// viewer loads the one beside it: it finds its own path whole, and with it
+// its type library (its members resolve and are called) and its host program.
+TEST_F(ControlTest, FromAFolderBeyond260CharactersItsTypeLibraryAndPluginsAreFound) {
+    TempDir root;
+    std::wstring folder = root.path();
+    while (folder.size() < 300) {
+        folder += L"\\a-folder-of-a-program-installed-deep-down-" + std::to_wstring(folder.size());
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr)) << GetLastError();
+    }
+    const std::wstring here = tamsel::ProgramFolder();
+    for (const wchar_t* name : {L"Quillmount.dll", L"QuillmountHost64.exe", L"QuillmountHost32.exe"})
+        CopyFileW((here + L"\\" + name).c_str(), (folder + L"\\" + name).c_str(), FALSE);
+    HMODULE library = LoadLibraryW((folder + L"\\Quillmount.dll").c_str());
+    ASSERT_NE(library, nullptr) << GetLastError();
+    wchar_t loaded[1024] = {};
+    GetModuleFileNameW(library, loaded, 1024);
+    ASSERT_EQ(loaded, folder + L"\\Quillmount.dll");  // that copy, not the one registered
+
+    using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
+    auto get = reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(library, "DllGetClassObject")));
+    ASSERT_NE(get, nullptr);
+    CLSID clsid;
+    ASSERT_EQ(CLSIDFromProgID(L"Quillmount.SusiePlugin", &clsid), S_OK);
+    IClassFactory* factory = nullptr;
+    ASSERT_EQ(get(clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+    IDispatch* deep = nullptr;
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&deep)), S_OK);
+    factory->Release();
+
+    ITypeInfo* info = nullptr;
+    EXPECT_EQ(deep->GetTypeInfo(0, LOCALE_USER_DEFAULT, &info), S_OK);
+    if (info) info->Release();
+    DISPID id = 0;
+    LPOLESTR name = const_cast<LPOLESTR>(L"LoadSusiePicture");
+    EXPECT_EQ(deep->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id), S_OK);
+    EXPECT_EQ(id, 0x60030008);
+    ASSERT_EQ(Invoke(deep, 0x60030005, DISPATCH_METHOD).hr, S_OK);
+    WriteBytes(files / L"tall.ppm", TallPpm());
+    Call l = Invoke(deep, 0x60030008, DISPATCH_METHOD, {Text(files / L"tall.ppm")});
+    ASSERT_EQ(l.hr, S_OK);
+    ASSERT_NE(V_DISPATCH(&l.result), nullptr);
+    IPicture* pic = nullptr;
+    ASSERT_EQ(V_DISPATCH(&l.result)->QueryInterface(IID_IPicture, reinterpret_cast<void**>(&pic)), S_OK);
+    EXPECT_EQ(PixelOf(forms::Picture(pic, false), 0, 119), 0x7F7F7Fu);
+    VariantClear(&l.result);
+    deep->Release();
+
+    // Registered from there (as regsvr32 /n /i:user does), under its whole name.
+    const std::wstring clsidKey = L"CLSID\\{6F1D2B0E-3A4C-4D5E-9B71-2C8E5A9D4F13}\\InprocServer32";
+    EXPECT_EQ(quillmount::RegisterControl(folder + L"\\Quillmount.dll", false), S_OK);
+    EXPECT_EQ(UserClassValue(clsidKey), folder + L"\\Quillmount.dll");
+    EXPECT_EQ(quillmount::UnregisterControlForUser(), S_OK);
+}

@@ -101,12 +101,24 @@ TEST_F(StartupTest, AnUnreadableCommandLineFileIsReportedAndTheViewerOpensEmpty)
     EXPECT_EQ(frmNormal.Caption(), L"Tamsel2");
 }
 
-TEST_F(StartupTest, AQuotedPathIsNoFileSoTheDefaultPictureOpens) {
-    Main(L"\"" + DataPath(L"sample.bmp") + L"\"");
-    EXPECT_EQ(CurrentFileName, DataPath(L"sample.jpg"));
-    ResetProgramState();
-    Main(DataPath(L"sample.bmp") + L" " + DataPath(L"sample.gif"));
-    EXPECT_EQ(CurrentFileName, DataPath(L"sample.jpg"));
+TEST_F(StartupTest, OneQuotedPathOpensAndEveryOtherFormThatNamesNoFileOpensTheDefault) {
+    const std::wstring blanks = dir / L"a picture with blanks.bmp";
+    ASSERT_TRUE(CopyFileW(DataPath(L"sample.bmp").c_str(), blanks.c_str(), FALSE));
+    const std::wstring other = DataPath(L"sample.gif");
+    const struct { std::wstring line; std::wstring opened; } cases[] = {
+        {L"\"" + blanks + L"\"", blanks},                  // as the shell hands over a dropped file
+        {L"\"" + blanks + L"\" ", blanks},
+        {blanks, blanks},                                  // unquoted, blanks and all
+        {L"\"" + dir / L"missing.bmp" + L"\"", DataPath(L"sample.jpg")},
+        {L"\"" + blanks + L"\" \"" + other + L"\"", DataPath(L"sample.jpg")},
+        {blanks + L" " + other, DataPath(L"sample.jpg")},
+    };
+    for (const auto& c : cases) {
+        ResetProgramState();
+        Main(c.line);
+        EXPECT_EQ(CurrentFileName, c.opened) << c.line;
+        EXPECT_FALSE(frmNormal.picView.GetPicture().Empty()) << c.line;
+    }
 }
 
 TEST_F(StartupTest, TheClipboardSwitchOpensTheClipboardPictureWhenThereIsOne) {
