@@ -43,10 +43,12 @@ endif()
 set(QM_GEN ${CMAKE_BINARY_DIR}/generated)
 # The type library carries the time it was made: a fixed one, so that the
 # same source always gives the same library (and the release the same bytes).
+# Frozen (-f, no "@"): a clock that only starts there would tick on into the
+# library's stamp whenever widl takes past a second boundary.
 find_program(FAKETIME faketime REQUIRED)
 add_custom_command(
   OUTPUT ${QM_GEN}/Quillmount_h.h ${QM_GEN}/Quillmount_i.c ${QM_GEN}/Quillmount.tlb
-  COMMAND ${FAKETIME} "2026-01-01 00:00:00" ${WIDL} ${WIDL_TARGET} -I/usr/include/wine/wine/windows -L ${WINE_PE_DIR}
+  COMMAND ${FAKETIME} -f "2026-01-01 00:00:00" ${WIDL} ${WIDL_TARGET} -I/usr/include/wine/wine/windows -L ${WINE_PE_DIR}
           -h -H ${QM_GEN}/Quillmount_h.h -u -U ${QM_GEN}/Quillmount_i.c -t -T ${QM_GEN}/Quillmount.tlb
           ${CMAKE_SOURCE_DIR}/pluginhost/Quillmount.idl
   DEPENDS ${CMAKE_SOURCE_DIR}/pluginhost/Quillmount.idl)
