@@ -16,7 +16,9 @@
 #include <vector>
 
 #include "app/mdlTamsel.h"
+#include "engine/bmp_file.h"
 #include "engine/frmBackground.h"
+#include "engine/view_size.h"
 #include "forms/form.h"
 #include "forms/picture.h"
 #include "pluginhost/SPIFile.h"
@@ -456,6 +458,131 @@ int PeakViewer(const std::wstring& picture) {
     std::printf("done\n");
     std::fflush(stdout);
     Sleep(INFINITE);  // the parent reads the peak, then ends the process
+    return 0;
+}
+
+namespace {
+
+// Twenty 1200 x 900 pictures, each its own pattern, in a fresh folder.
+std::wstring HeldPictures() {
+    const std::wstring folder = MakeFolder(L"held");
+    for (int i = 0; i < 20; ++i) {
+        DibImage img;
+        img.width = 1200;
+        img.height = 900;
+        const size_t stride = DibStride(img.width, 24);
+        img.rows.assign(stride * img.height, 0);
+        for (int y = 0; y < img.height; ++y)
+            for (int x = 0; x < img.width; ++x) {
+                uint8_t* p = &img.rows[y * stride + x * 3];
+                p[0] = static_cast<uint8_t>(x * (i + 1)), p[1] = static_cast<uint8_t>(y + i), p[2] = static_cast<uint8_t>(x ^ y);
+            }
+        const std::vector<uint8_t> bytes = EncodeBmpFile(img);
+        const std::wstring path = folder + L"\\p" + std::to_wstring(10 + i) + L".bmp";
+        HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD written = 0;
+        WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        CloseHandle(f);
+    }
+    return folder;
+}
+
+DWORD WINAPI HoldPageDown(void* target) {
+    for (int i = 0; i < 20; ++i) {
+        PostMessageW(static_cast<HWND>(target), WM_KEYDOWN, VK_NEXT, 0);
+        Sleep(40);
+    }
+    return 0;
+}
+
+// The event loop until no rendering is in flight and nothing is queued.
+void PumpUntilIdle() {
+    for (;;) {
+        forms::DoEvents();
+        if (!frmBackground.Rendering()) {
+            MSG m;
+            if (!PeekMessageW(&m, nullptr, 0, 0, PM_NOREMOVE)) return;
+        }
+        MsgWaitForMultipleObjectsEx(0, nullptr, 20, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    }
+}
+
+}  // namespace
+
+int HeldSteps() {
+    const std::wstring folder = HeldPictures();
+    std::vector<double> one, held;
+    for (int i = 0; i < 3; ++i) {
+        for (const bool steps : {false, true}) {
+            ClearSettings();
+            Child viewer(L"\"" + ProgramPath(L"tamsel2-bench.exe") + L"\" held-viewer " + folder + (steps ? L" steps" : L" one"), true);
+            if (!viewer.Says("done")) {
+                std::fprintf(stderr, "held_steps not measured: the viewer run did not finish\n");
+                return 3;
+            }
+            (steps ? held : one).push_back(viewer.PeakMb());
+        }
+    }
+    ClearSettings();
+    const double mo = Median(one), mh = Median(held);
+    if (mo <= 0 || mh <= 0) {
+        std::fprintf(stderr, "held_steps not measured: the working set cannot be read here\n");
+        return 3;
+    }
+    std::printf("held_steps one_render_mb=%.0f twenty_steps_mb=%.0f ratio=%.2f\n", mo, mh, mh / mo);
+    return 0;
+}
+
+int HeldViewer(const std::wstring& folder, bool steps) {
+    StoreOption(L"VSe_0", L"True");
+    StoreOption(L"VSs_0", L"1000");
+    Main(folder + L"\\p10.bmp");
+    frmNormal.menu_SizeView_Click(0);
+    PumpUntilIdle();
+    if (CurrentViewSize != 1000) return 1;
+    if (steps) {
+        // Held PageDown: a key every 40 ms, as the keyboard repeats it, while the viewer works.
+        const HWND target = frmNormal.picView.hWnd();
+        HANDLE keys = CreateThread(nullptr, 0, &HoldPageDown, target, 0, nullptr);
+        while (WaitForSingleObject(keys, 0) == WAIT_TIMEOUT) {
+            MsgWaitForMultipleObjectsEx(1, &keys, 20, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+            forms::DoEvents();
+        }
+        CloseHandle(keys);
+        PumpUntilIdle();
+        if (CurrentFileName != folder + L"\\p29.bmp") return 1;
+    }
+    std::printf("done\n");
+    std::fflush(stdout);
+    Sleep(INFINITE);  // the parent reads the peak, then ends the process
+    return 0;
+}
+
+int CancelMs() {
+    const std::wstring folder = HeldPictures();
+    ClearSettings();
+    Main(folder + L"\\p10.bmp");
+    std::vector<double> ms;
+    for (int i = 0; i < 15; ++i) {
+        CurrentViewSize = 1000;
+        ApplyViewSize(frmNormal.picView, &frmNormal.lblProgress, frmNormal, true);
+        Sleep(5);  // the worker well into its rows
+        if (!frmBackground.Rendering()) continue;
+        const auto start = Clock::now();
+        frmBackground.NewView();  // what a new view size does first: the old job stops and frees its arrays
+        ms.push_back(Ms(start));
+        PumpUntilIdle();
+    }
+    frmNormal.SwitchingForm = true;
+    frmNormal.Unload();
+    frmBackground.Unload();
+    ClearSettings();
+    if (ms.empty()) {
+        std::fprintf(stderr, "cancel_ms not measured: every rendering ended before it could be cancelled\n");
+        return 3;
+    }
+    std::printf("cancel_ms median=%.2f max=%.2f runs=%zu\n", Median(ms), *std::max_element(ms.begin(), ms.end()),
+                ms.size());
     return 0;
 }
 

@@ -11,5 +11,10 @@ int HostCost();
 int Peak(const std::wstring& picture);
 // The viewer's part of Peak, run in a process of its own.
 int PeakViewer(const std::wstring& picture);
+// Peak working set of 20 steps queued 40 ms apart at 1000 %, beside one such
+// rendering; and the time from a new view to the old rendering's memory freed.
+int HeldSteps();
+int HeldViewer(const std::wstring& folder, bool steps);
+int CancelMs();
 
 }  // namespace tamsel::bench

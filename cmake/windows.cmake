@@ -112,6 +112,7 @@ add_library(tamsel_app STATIC
   engine/susie_plugin.cpp
   engine/rastel_library.cpp
   engine/scaling.cpp
+  engine/render_job.cpp
   engine/view_size.cpp
   engine/save_copy_paste.cpp
   windows/frmNormal.cpp

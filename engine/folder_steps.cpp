@@ -15,6 +15,10 @@ int Compare(const NameOrder& order, const std::wstring& a, const std::wstring& b
     return a.compare(b);
 }
 
+bool SameIgnoringAsciiCase(const std::wstring& a, const std::wstring& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) { return Fold(x) == Fold(y); });
+}
+
 }  // namespace
 
 std::vector<std::wstring> SplitPatterns(const std::wstring& list) {
@@ -68,10 +72,20 @@ std::vector<std::wstring> PictureNames(std::vector<std::wstring> names, const st
 }
 
 std::vector<std::wstring> StepCandidates(const std::vector<std::wstring>& sorted, const std::wstring& current,
-                                         Step step, const NameOrder& order) {
+                                         Step step, const NameOrder& order, const SameFileName& sameFile) {
+    // The current file as the folder lists it, when it is there under another
+    // spelling: its place is the one that counts (a folder whose names keep
+    // case apart may list both spellings; the exact one is then the current).
+    std::wstring here = current;
+    if (std::find(sorted.begin(), sorted.end(), current) == sorted.end()) {
+        auto same = std::find_if(sorted.begin(), sorted.end(), [&](const std::wstring& name) {
+            return sameFile ? sameFile(name, current) : SameIgnoringAsciiCase(name, current);
+        });
+        if (same != sorted.end()) here = *same;
+    }
     std::vector<std::wstring> out;
     for (const std::wstring& name : sorted) {
-        const int c = Compare(order, name, current);
+        const int c = Compare(order, name, here);
         switch (step) {
         case Step::Next:
             if (c > 0) out.push_back(name);
@@ -88,7 +102,7 @@ std::vector<std::wstring> StepCandidates(const std::vector<std::wstring>& sorted
     if (step == Step::First || step == Step::Last) {
         // Up to the current file, from the folder's own end.
         auto before = std::find_if(out.begin(), out.end(),
-                                   [&](const std::wstring& n) { return Compare(order, n, current) > 0; });
+                                   [&](const std::wstring& n) { return Compare(order, n, here) > 0; });
         if (step == Step::First) {
             out.erase(before, out.end());
         } else {

@@ -28,8 +28,11 @@ std::vector<std::wstring> PictureNames(std::vector<std::wstring> names, const st
 // What a step from `current` tries, first to last, in `sorted` (PictureNames'
 // result): the current file itself never, and nothing beyond it for First and
 // Last, so a step at the folder's end finds nothing to try. `current` need no
-// longer exist: its place in the order counts.
+// longer exist: its place in the order counts. A listed name that `sameFile`
+// calls the current one (the file system's names ignore case) is the current
+// file, however the current name was spelled; without it, ASCII case is ignored.
+using SameFileName = std::function<bool(const std::wstring&, const std::wstring&)>;
 std::vector<std::wstring> StepCandidates(const std::vector<std::wstring>& sorted, const std::wstring& current,
-                                         Step step, const NameOrder& order);
+                                         Step step, const NameOrder& order, const SameFileName& sameFile = {});
 
 }  // namespace tamsel

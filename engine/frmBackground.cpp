@@ -1,5 +1,7 @@
 #include "engine/frmBackground.h"
 
+#include <utility>
+
 #include "app/mdlTamsel.h"
 #include "engine/open_filter.h"
 #include "engine/picture_services.h"
@@ -27,6 +29,16 @@ void FrmBackground::Form_Load() {
     // The plug-ins' patterns come from their host processes, which start in
     // the background: asked for when the dialog first opens, not at start-up.
     mFilterPending = true;
+    // Where a rendering's progress and end arrive on this thread.
+    static const ATOM notifyClass = [] {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = &FrmBackground::NotifyProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"Tamsel2RenderNotify";
+        return RegisterClassW(&wc);
+    }();
+    mNotify = CreateWindowExW(0, reinterpret_cast<LPCWSTR>(static_cast<uintptr_t>(notifyClass)), L"", 0, 0, 0, 0, 0,
+                              HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr), nullptr);
     CommonDialog.FilterIndex = 2;
     CommonDialog.Flags = 0x1000;  // the chosen file must exist
     CommonDialog.CancelError = true;
@@ -38,14 +50,16 @@ void FrmBackground::Form_Unload(int& cancel) {
     SusiePlugin.ProgressValueChange = nullptr;
     SusiePlugin.Destroy();
     mlblProgress = nullptr;
-    NewView();  // a run this unload interrupted publishes nothing
+    NewView();  // a rendering this unload interrupted publishes nothing
+    if (mNotify) DestroyWindow(mNotify);
+    mNotify = nullptr;
     rastel::Delete(mhBufferDC);
     mhBufferDC = 0;
     std::vector<uint8_t>().swap(mScaleSource);
     std::vector<uint8_t>().swap(mScaleTarget);
 }
 
-bool FrmBackground::PictureLoadRun(const std::wstring& strFileName, bool blnErrMsgbox) {
+bool FrmBackground::PictureLoadRun(std::wstring strFileName, bool blnErrMsgbox) {
     forms::Picture picture;
     bool loaded = SUCCEEDED(LoadPicture(strFileName, picture)) && picLoad.SetPicture(picture);
     if (!loaded) {
@@ -65,7 +79,7 @@ bool FrmBackground::PictureLoadRun(const std::wstring& strFileName, bool blnErrM
         if (blnErrMsgbox) forms::MsgBox(L"画像ファイルを開くことが出来ませんでした！", 48, L"未対応フォーマット");
         return false;
     }
-    CurrentFileName = strFileName;
+    CurrentFileName = std::move(strFileName);
     return true;
 }
 

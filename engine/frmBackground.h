@@ -2,13 +2,17 @@
 // The hidden engine form: owns the loaded picture (picLoad), the picture at
 // the view size (picBlt), the open and save dialogs and the plug-in host.
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/render_job.h"
 #include "engine/susie_plugin.h"
 #include "forms/controls.h"
 #include "forms/dialogs.h"
 #include "forms/form.h"
+#include "forms/screen.h"
 
 namespace tamsel {
 
@@ -24,7 +28,10 @@ public:
     void PictureLoad(forms::Label* lblProgress);
     // Loads the file into picLoad; True on success. A failure keeps the old
     // picture and, with blnErrMsgbox, is reported in a message box.
-    bool PictureLoadRun(const std::wstring& strFileName, bool blnErrMsgbox);
+    // The name is taken by value: whatever a command run meanwhile does to
+    // the variable it came from (the dialog's FileName, CurrentFileName), this
+    // load names its own file.
+    bool PictureLoadRun(std::wstring strFileName, bool blnErrMsgbox);
     void SusiePlugin_ProgressValueChange();
     // The open dialog's filter, made when first needed (PictureLoad does).
     void SettleOpenDialog();
@@ -34,16 +41,28 @@ public:
         return mPicturePatterns;
     }
 
-    // The picture at the current view size into picBlt: the fast stretch, and
-    // the high-quality scaler with "Resize ..." progress. Both do nothing at 100 %.
+    // The picture at the current view size into picBlt by the fast stretch;
+    // nothing at 100 %.
     void FirstResizePicture();
-    // False when a command run from its event pump showed something newer
-    // (another view size, another picture): the result is then not published.
-    bool ResizePicture(forms::Label* lblProgress);
+    // The high-quality result of the current view replaces the fast one in
+    // picBlt and in picView. With a label the scaler runs off the UI thread,
+    // with "Resize ... N%" on the label, and this returns at once; without
+    // one it runs here. Nothing at 100 %.
+    void StartRender(forms::PictureBox* picView, forms::Label* lblProgress);
+    // A rendering in flight runs to its end and is published before this
+    // returns; meanwhile the windows paint and Escape stops it (the fast
+    // result then stays). For commands that read the picture shown.
+    void FinishRender();
+    // A rendering in flight stops within one block of rows and its memory is
+    // freed; what is shown stays, its label hides.
+    void CancelRender();
+    bool Rendering() const { return mJob != nullptr; }
+    // How many renderings ran to their end and were shown.
+    uint32_t RendersCompleted() const { return mRendersCompleted; }
 
     // What the viewer shows is about to change (a new view, a new picture):
-    // a high-quality run interrupted by it does not publish its result.
-    void NewView() { ++mViewSerial; }
+    // a rendering in flight is cancelled and publishes nothing.
+    void NewView();
 
     // Handle of the engine's pixel buffer; 0 while there is none.
     intptr_t mhBufferDC = 0;
@@ -61,18 +80,32 @@ private:
     };
     Sizes SizeTarget(int16_t p);
     void StretchPicture(int16_t p);
-    bool SmoothResizePicture(int16_t p, forms::Label* label);
+    void OnRenderMessage(UINT message, WPARAM id, LPARAM value);
+    static LRESULT CALLBACK NotifyProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    void EndRender(bool publish);
 
     forms::Label* mlblProgress = nullptr;
     bool mFilterPending = false;
     std::wstring mPicturePatterns;
     uint32_t mViewSerial = 0;
-    // The scaler's arrays, kept from one run to the next: zooming the same
-    // picture again then costs no fresh pages (a tenth of a second for 12
-    // megapixels). A run takes them for its whole duration (a run nested in
-    // its event pump finds none and makes its own) and gives them back at its
-    // end. Released with the form, and when a much smaller picture follows.
+    // The scaler's arrays, kept from one finished rendering to the next:
+    // zooming the same picture again then costs no fresh pages (a tenth of a
+    // second for 12 megapixels). A job owns them while it runs; a cancelled
+    // job frees them before the next one allocates. Released with the form,
+    // and when a much smaller picture follows.
     std::vector<uint8_t> mScaleSource, mScaleTarget;
+    // The rendering in flight, the window it renders for, and where its end
+    // and progress arrive (a message-only window of the UI thread).
+    std::unique_ptr<RenderJob> mJob;
+    forms::PictureBox* mJobView = nullptr;
+    forms::Label* mJobLabel = nullptr;
+    HWND mNotify = nullptr;
+    uint32_t mJobCount = 0;  // every job its own id: a cancelled one's late reports are known as stale
+    uint32_t mRendersCompleted = 0;
+    std::optional<forms::BusyPointer> mJobBusy;  // the hourglass while it runs
+    // The view whose fast result picBlt holds.
+    uint32_t mFastSerial = ~0u;
+    int16_t mFastPercent = 0;
 };
 
 extern FrmBackground frmBackground;

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "app/mdlTamsel.h"
+#include "app/ordinary_files.h"
 #include "engine/caption.h"
 #include "engine/frmBackground.h"
 #include "engine/picture_services.h"
@@ -41,20 +42,6 @@ void ShowLoaded(forms::PictureBox& picView, forms::Label* lblProgress, forms::Fo
     ApplyViewSize(picView, lblProgress, form, blnTitleFrame);
 }
 
-// The names of the folder's files (not its folders), as the file system lists them.
-std::vector<std::wstring> FilesIn(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
-                                   FIND_FIRST_EX_LARGE_FETCH);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.emplace_back(data.cFileName);
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-    return names;
-}
-
 // The order in which the shell lists names: digits by their value.
 int ShellOrder(const std::wstring& a, const std::wstring& b) {
     using Compare = int(WINAPI*)(PCWSTR, PCWSTR);
@@ -63,18 +50,26 @@ int ShellOrder(const std::wstring& a, const std::wstring& b) {
     return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) - CSTR_EQUAL;
 }
 
+// As the file system compares names: without regard to case.
+bool SameNameOnDisk(const std::wstring& a, const std::wstring& b) {
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_EQUAL;
+}
+
 bool gStepping = false;
 
 }  // namespace
 
 bool DropPictureLoad(const std::wstring& fileName, forms::PictureBox& picView, forms::Label* lblProgress,
                      forms::Form& form, bool blnTitleFrame) {
+    frmBackground.CancelRender();  // a new picture: the old one's rendering is of no use
     if (!LoadFirstReadable({fileName}, lblProgress)) return false;
     ShowLoaded(picView, lblProgress, form, blnTitleFrame);
     return true;
 }
 
 void OpenPictureLoad(forms::PictureBox& picView, forms::Label* lblProgress, forms::Form& form, bool blnTitleFrame) {
+    frmBackground.CancelRender();  // a new picture (its dialog included)
     const std::wstring before = CurrentFileName;
     if (lblProgress) {
         lblProgress->SetCaption(L"Load ...");
@@ -103,16 +98,26 @@ bool StepPictureLoad(Step step, forms::PictureBox& picView, forms::Label* lblPro
         struct Done {
             ~Done() { gStepping = false; }
         } done;
-        const std::wstring current = CurrentFileName;
+        // Named as the folder lists it: a short (8.3) name in its long form.
+        std::wstring current = CurrentFileName;
+        if (const DWORD n = GetLongPathNameW(current.c_str(), nullptr, 0)) {
+            std::wstring whole(n, L'\0');
+            const DWORD got = GetLongPathNameW(current.c_str(), whole.data(), n);
+            if (got && got < n) current = whole.substr(0, got);
+        }
         const size_t slash = current.find_last_of(L"\\/");
         std::vector<std::wstring> tries;
         if (slash != std::wstring::npos) {
             const std::wstring folder = current.substr(0, slash);
             const auto sorted =
-                PictureNames(FilesIn(folder), SplitPatterns(frmBackground.PicturePatterns()), ShellOrder);
-            for (const std::wstring& name : StepCandidates(sorted, current.substr(slash + 1), step, ShellOrder))
+                PictureNames(OrdinaryFiles(folder + L"\\*"), SplitPatterns(frmBackground.PicturePatterns()), ShellOrder);
+            for (const std::wstring& name :
+                 StepCandidates(sorted, current.substr(slash + 1), step, ShellOrder, SameNameOnDisk))
                 tries.push_back(folder + L"\\" + name);
         }
+        // A new picture to try: the old one's rendering is of no use. At the
+        // folder's end nothing changes and the rendering goes on.
+        if (!tries.empty()) frmBackground.CancelRender();
         loaded = !tries.empty() && LoadFirstReadable(tries, lblProgress);
     }
     if (!loaded) {

@@ -287,6 +287,10 @@ HGLOBAL PackedDib24(HBITMAP bmp) {
 
 bool ClipboardGetFormat(UINT format) { return IsClipboardFormatAvailable(format) != FALSE; }
 
+bool ClipboardOffersPicture() {
+    return ClipboardGetFormat(CF_BITMAP) || ClipboardGetFormat(CF_METAFILEPICT) || ClipboardGetFormat(CF_DIB);
+}
+
 HRESULT ClipboardGetData(Picture& out) {
     if (!OpenClipboardBriefly()) return CLIPBRD_E_CANT_OPEN;
     HBITMAP bmp = nullptr;

@@ -20,6 +20,8 @@ HRESULT SavePicture(const forms::Picture& picture, const std::wstring& path);
 
 // Clipboard formats by their standard numbers: 2 bitmap, 3 metafile picture, 8 DIB.
 bool ClipboardGetFormat(UINT format);
+// A picture to paste: a bitmap, a metafile or a device-independent bitmap.
+bool ClipboardOffersPicture();
 // The clipboard's picture as a bitmap picture: format 2, else 3 (drawn at its size), else 8.
 HRESULT ClipboardGetData(forms::Picture& out);
 HRESULT ClipboardClear();

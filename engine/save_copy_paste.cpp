@@ -11,16 +11,15 @@ namespace {
 
 constexpr int kYesNoCancelInformation = 67;
 
-bool ClipboardOffersPicture() {
-    return ClipboardGetFormat(CF_BITMAP) || ClipboardGetFormat(CF_METAFILEPICT) || ClipboardGetFormat(CF_DIB);
-}
-
 forms::Picture ChosenPicture(bool blnNaturalSize) {
+    frmBackground.FinishRender();
     return blnNaturalSize ? frmBackground.picLoad.GetPicture() : frmBackground.picBlt.Image();
 }
 
 // At 100 % the picture's own size without asking; otherwise Yes is the size shown.
 void WithSizeCheck(const wchar_t* prompt, const wchar_t* title, void (*action)(bool)) {
+    // The question is about the picture as it will be: a rendering in flight finishes first.
+    frmBackground.FinishRender();
     int answer = 0;
     if (CurrentViewSize != 100) answer = forms::MsgBox(prompt, kYesNoCancelInformation, title);
     if (answer == IDNO || CurrentViewSize == 100) {
@@ -59,6 +58,7 @@ void CopyPicture(bool blnNaturalSize) {
 
 void PastePicture(forms::PictureBox& picView, forms::Label* lblProgress, forms::Form& form, bool blnTitleFrame) {
     if (!ClipboardOffersPicture()) return;
+    frmBackground.CancelRender();  // a new picture: the old one's rendering is of no use
     forms::Picture picture;
     if (FAILED(ClipboardGetData(picture)) || !frmBackground.picLoad.SetPicture(picture)) return;
     frmBackground.NewView();

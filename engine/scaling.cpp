@@ -2,6 +2,7 @@
 // into the engine's picBlt.
 #include <algorithm>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "app/mdlTamsel.h"
@@ -15,10 +16,6 @@ namespace tamsel {
 
 void FrmBackground::FirstResizePicture() {
     if (CurrentViewSize != 100) StretchPicture(CurrentViewSize);
-}
-
-bool FrmBackground::ResizePicture(forms::Label* lblProgress) {
-    return CurrentViewSize == 100 || SmoothResizePicture(CurrentViewSize, lblProgress);
 }
 
 FrmBackground::Sizes FrmBackground::SizeTarget(int16_t p) {
@@ -44,38 +41,43 @@ void FrmBackground::StretchPicture(int16_t p) {
     picLoad.StretchTo(picBlt.hDC(), 0, 0, s.dstW, s.dstH, s.srcW, s.srcH);
     SetStretchBltMode(picBlt.hDC(), oldMode);
     picBlt.Refresh();
+    mFastSerial = mViewSerial;
+    mFastPercent = p;
 }
 
-bool FrmBackground::SmoothResizePicture(int16_t p, forms::Label* label) {
-    ResizeCancel = kFalse;
-    forms::BusyPointer busy;  // the default pointer comes back on every way out
-    const Sizes s = SizeTarget(p);
-    const uint32_t serial = mViewSerial;
+void FrmBackground::NewView() {
+    ++mViewSerial;
+    CancelRender();
+}
 
-    // No target pixel, no pixel buffer, or no memory for the arrays: the fast
-    // result stays in place rather than an empty surface.
-    if (s.dstW <= 0 || s.dstH <= 0 || s.srcW <= 0 || s.srcH <= 0 || !mhBufferDC) {
-        StretchPicture(p);
-        return true;
-    }
-    // This run's own arrays: the kept ones when no other run holds them.
+void FrmBackground::StartRender(forms::PictureBox* picView, forms::Label* label) {
+    CancelRender();
+    const int16_t p = CurrentViewSize;
+    if (p == 100) return;
+    ResizeCancel = kFalse;
+    // The hourglass from here to the job's end, and back to the default pointer on every way out.
+    mJobBusy.emplace();
+    struct Unbusy {
+        FrmBackground& f;
+        ~Unbusy() {
+            if (!f.mJob) f.mJobBusy.reset();
+        }
+    } unbusy{*this};
+    // The fast result of this view is in picBlt (ApplyViewSize made it just
+    // before) and stays there until the job's result replaces it: picBlt
+    // always holds what the window shows, never a cleared surface.
+    if (mFastSerial != mViewSerial || mFastPercent != p) StretchPicture(p);
+    const Sizes s{picLoad.ScaleWidth(), picLoad.ScaleHeight(), picBlt.ScaleWidth(), picBlt.ScaleHeight()};
+    // No target pixel or no pixel buffer: the fast result stays.
+    if (s.dstW <= 0 || s.dstH <= 0 || s.srcW <= 0 || s.srcH <= 0 || !mhBufferDC) return;
+
+    // The job's own arrays: the kept ones, or new ones. Every byte of both is
+    // written before it is read. An array more than twice the size needed (a
+    // much larger picture before) is given back.
     std::vector<uint8_t> source, target;
     source.swap(mScaleSource);
     target.swap(mScaleTarget);
-    struct GiveBack {
-        FrmBackground& f;
-        std::vector<uint8_t>& source;
-        std::vector<uint8_t>& target;
-        ~GiveBack() {
-            if (f.IsLoaded() && f.mScaleSource.empty() && f.mScaleTarget.empty()) {
-                f.mScaleSource.swap(source);
-                f.mScaleTarget.swap(target);
-            }
-        }
-    } giveBack{*this, source, target};
     try {
-        // Every byte of both is written before it is read. An array more than
-        // twice the size needed (a much larger picture before) is given back.
         auto fit = [](std::vector<uint8_t>& v, size_t n) {
             if (v.capacity() / 2 > n) std::vector<uint8_t>().swap(v);
             v.resize(n);
@@ -83,51 +85,83 @@ bool FrmBackground::SmoothResizePicture(int16_t p, forms::Label* label) {
         fit(source, static_cast<size_t>(s.srcW) * s.srcH * 3);
         fit(target, static_cast<size_t>(s.dstW) * s.dstH * 3);
     } catch (const std::bad_alloc&) {
-        std::vector<uint8_t>().swap(source);
-        std::vector<uint8_t>().swap(target);
-        StretchPicture(p);
-        return true;
+        return;  // no memory for the arrays: the fast result stays
     }
-    if (!rastel::ChangeSize(mhBufferDC, s.srcW, s.srcH)) {
-        StretchPicture(p);
-        return true;
-    }
+    if (!rastel::ChangeSize(mhBufferDC, s.srcW, s.srcH)) return;
     picLoad.StretchTo(reinterpret_cast<HDC>(mhBufferDC), 0, 0, s.srcW, s.srcH, s.srcW, s.srcH);
     rastel::GetData(mhBufferDC, source.data());
 
-    HqScaler scaler(source.data(), s.srcW, s.srcH, target.data(), s.dstW, s.dstH, p);
-    if (label) {
-        // Rows are computed top to bottom; each report of column x stands for
-        // the same share of the work as columns 0 to x of the column order.
-        int32_t rowsDone = 0;
-        for (int32_t x = 0; x < s.dstW; x += 16) {
-            label->SetCaption(L"Resize ... " + std::to_wstring(ResizeProgressPercent(x, s.dstW)) + L"%");
-            forms::DoEvents();
-            // After a command run from the pump showed a newer view or picture,
-            // this run still finishes with its own sizes, but its result is
-            // stale: no Escape applies to it and nothing of it is published.
-            if (ResizeCancel && mViewSerial == serial) {
-                StretchPicture(CurrentViewSize);
-                return true;
-            }
-            const int32_t columns = std::min(x + 16, s.dstW);
-            const auto rows = static_cast<int32_t>((static_cast<int64_t>(columns) * s.dstH + s.dstW - 1) / s.dstW);
-            scaler.Rows(rowsDone, rows);
-            rowsDone = rows;
-        }
-    } else {
-        scaler.Run();
+    auto job = std::make_unique<RenderJob>(++mJobCount, mNotify, RenderJob::Shape{s.srcW, s.srcH, s.dstW, s.dstH, p},
+                                           std::move(source), std::move(target));
+    mJob = std::move(job);
+    mJobView = picView;
+    mJobLabel = label;
+    mJobBusy.emplace();
+    // Without a label, or without a worker, the rows are computed here.
+    if (!label || !mNotify || !mJob->Start()) {
+        mJob->RunHere();
+        EndRender(true);
     }
-    if (mViewSerial != serial) return false;  // what the nested command showed stays
+}
 
-    if (!rastel::ChangeSize(mhBufferDC, s.dstW, s.dstH)) {
-        StretchPicture(p);
-        return true;
+void FrmBackground::FinishRender() {
+    while (mJob) {
+        HANDLE worker = mJob->Worker();
+        MsgWaitForMultipleObjectsEx(worker ? 1 : 0, &worker, 100, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        MSG m;
+        // Its own reports and its end; paint for every window; Escape, and no other command.
+        while (mJob && PeekMessageW(&m, mNotify, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+        while (PeekMessageW(&m, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) DispatchMessageW(&m);
+        if (mJob && PeekMessageW(&m, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE) && m.wParam == VK_ESCAPE) {
+            PeekMessageW(&m, m.hwnd, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE);
+            ResizeCancel = kTrue;
+            CancelRender();
+        }
     }
-    rastel::SetData(mhBufferDC, target.data());
-    BitBlt(picBlt.hDC(), 0, 0, s.dstW, s.dstH, reinterpret_cast<HDC>(mhBufferDC), 0, 0, SRCCOPY);
-    picBlt.Refresh();
-    return true;
+}
+
+void FrmBackground::CancelRender() { EndRender(false); }
+
+void FrmBackground::EndRender(bool publish) {
+    if (!mJob) return;
+    std::unique_ptr<RenderJob> job = std::move(mJob);
+    forms::PictureBox* view = std::exchange(mJobView, nullptr);
+    forms::Label* label = std::exchange(mJobLabel, nullptr);
+    job->Cancel();
+    job->Wait();
+    const RenderJob::Shape& s = job->GetShape();
+    if (publish && job->Complete() && rastel::ChangeSize(mhBufferDC, s.dstW, s.dstH)) {
+        rastel::SetData(mhBufferDC, job->Result());
+        BitBlt(picBlt.hDC(), 0, 0, s.dstW, s.dstH, reinterpret_cast<HDC>(mhBufferDC), 0, 0, SRCCOPY);
+        picBlt.Refresh();
+        if (view) view->SetPicture(picBlt.Image());
+    }
+    if (label) label->SetVisible(false);
+    mJobBusy.reset();
+    // A finished job's arrays serve the next one; a cancelled job's are freed
+    // now, before the next one allocates.
+    if (publish && job->Complete()) {
+        ++mRendersCompleted;
+        job->GiveArrays(mScaleSource, mScaleTarget);
+    }
+}
+
+void FrmBackground::OnRenderMessage(UINT message, WPARAM id, LPARAM value) {
+    // Reports of a job that is no longer the current one are stale.
+    if (!mJob || mJob->Id() != static_cast<uint32_t>(id)) return;
+    if (message == kRenderProgressMessage) {
+        if (mJobLabel) mJobLabel->SetCaption(L"Resize ... " + std::to_wstring(value) + L"%");
+    } else if (message == kRenderDoneMessage) {
+        EndRender(value != 0);
+    }
+}
+
+LRESULT CALLBACK FrmBackground::NotifyProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kRenderProgressMessage || message == kRenderDoneMessage) {
+        frmBackground.OnRenderMessage(message, wParam, lParam);
+        return 0;
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
 }  // namespace tamsel

@@ -33,11 +33,8 @@ void ApplyViewSize(forms::PictureBox& picView, forms::Label* lblProgress, forms:
         lblProgress->SetCaption(L"Resize ...");
         lblProgress->SetVisible(true);
     }
-    // A command run from the scaler's event pump may have shown a newer view or
-    // picture (and hidden the label): that stays on the screen.
-    if (!frmBackground.ResizePicture(lblProgress)) return;
-    picView.SetPicture(frmBackground.picBlt.Image());
-    if (lblProgress) lblProgress->SetVisible(false);
+    // The high-quality result replaces the fast one when it is ready, and the label hides.
+    frmBackground.StartRender(&picView, lblProgress);
 }
 
 }  // namespace tamsel

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/ordinary_files.h"
 #include "pluginhost/SPIFile.h"
 #include "pluginhost/SPIFunction.h"
 #include "pluginhost/SPIModule.h"
@@ -14,21 +15,8 @@ namespace {
 constexpr Abi kOtherAbi = kAbi == Abi::Sph64 ? Abi::Spi32 : Abi::Sph64;
 constexpr const wchar_t* kOtherPattern = kAbi == Abi::Sph64 ? L"*.spi" : L"*.sph";
 
-// The ordinary files matching a pattern, in the order the file system gives them.
 std::vector<std::wstring> Enumerate(const std::wstring& folder, const wchar_t* pattern) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW fd;
-    HANDLE find = FindFirstFileW((folder + pattern).c_str(), &fd);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        const std::wstring name = fd.cFileName;
-        if (name == L"." || name == L".." ||
-            (fd.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY)))
-            continue;
-        names.push_back(name);
-    } while (FindNextFileW(find, &fd));
-    FindClose(find);
-    return names;
+    return tamsel::OrdinaryFiles(folder + pattern);
 }
 
 std::wstring Stem(const std::wstring& name) { return name.substr(0, name.find_last_of(L'.')); }

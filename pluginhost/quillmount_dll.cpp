@@ -4,6 +4,7 @@
 #include <olectl.h>
 
 #include <string>
+#include <vector>
 
 #include "app/module_file.h"
 #include "engine/open_filter.h"
@@ -93,7 +94,7 @@ STDAPI DllInstall(BOOL install, PCWSTR commandLine) {
         SPIManager manager;
         plugins = manager.PictureFilter();
     }
-    // The platform's loader, then the plug-ins, then the imaging component: the order the viewer tries them.
-    return RegisterOpenWith(viewer, tamsel::PictureTypes(L"*.bmp;*.dib;*.jpg;*.jpeg;*.jpe;*.jfif;*.gif;" + plugins,
-                                                         tamsel::WicFileExtensions()));
+    // The types of the open dialog's "all pictures" entry, as the viewer beside it makes it.
+    const std::vector<std::wstring> decoders = tamsel::WicFileExtensions();
+    return RegisterOpenWith(viewer, tamsel::PictureTypes(tamsel::AllPicturePatterns(L"*.bmp;" + plugins, decoders), {}));
 }

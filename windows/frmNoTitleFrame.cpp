@@ -14,11 +14,6 @@ namespace tamsel {
 
 FrmNoTitleFrame frmNoTitleFrame;
 
-namespace {
-constexpr int kEmptyWidthPx = 320;
-constexpr int kEmptyHeightPx = 240;
-}  // namespace
-
 void FrmNoTitleFrame::InitializeComponent() {
     KeyPreview = true;
     picView.AutoSize = true;
@@ -138,12 +133,7 @@ void FrmNoTitleFrame::picView_OLEDragDrop(const std::vector<std::wstring>& names
     if (loaded) frmMini.SetCaption(MakeCaption());
 }
 
-void FrmNoTitleFrame::TitleFrameView() {
-    CheckWindowPoint(*this);
-    SwitchingForm = true;
-    Unload();
-    frmNormal.Show();
-}
+void FrmNoTitleFrame::TitleFrameView() { SwitchViewerWindow(*this, SwitchingForm, frmNormal); }
 
 void FrmNoTitleFrame::MiniNormal() {
     Hide();

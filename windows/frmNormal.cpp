@@ -11,6 +11,8 @@
 #include "engine/loading.h"
 #include "engine/view_size.h"
 #include "windows/frmNoTitleFrame.h"
+#include "engine/frmBackground.h"
+#include "engine/picture_services.h"
 #include "windows/viewer_menus.h"
 #include "engine/save_copy_paste.h"
 #include "forms/screen.h"
@@ -21,9 +23,6 @@ namespace tamsel {
 FrmNormal frmNormal;
 
 namespace {
-// An empty viewer shows a 320 x 240 pixel area.
-constexpr int kEmptyWidthPx = 320;
-constexpr int kEmptyHeightPx = 240;
 constexpr int kBarSize = 255;  // twips: the bars' thickness and the grip's side
 // The grip's nine lines run from (d, 210) to (210, d): three lit, six shaded.
 constexpr int kGripLineEnd = 210;
@@ -241,12 +240,7 @@ void FrmNormal::menu_Quit_Click() {
 
 void FrmNormal::menu_FreamRefresh_Click() { AttachFrameSize(); }
 
-void FrmNormal::menu_NoTitleFrame_Click() {
-    CheckWindowPoint(*this);
-    SwitchingForm = true;
-    Unload();  // records the rectangle the borderless window starts from
-    frmNoTitleFrame.Show();
-}
+void FrmNormal::menu_NoTitleFrame_Click() { SwitchViewerWindow(*this, SwitchingForm, frmNoTitleFrame); }
 
 void FrmNormal::ApplyViewSizeHere() {
     ApplyViewSize(picView, &lblProgress, *this, true);
@@ -466,7 +460,10 @@ void FrmNormal::picDummy_MouseUp() { GripResizing = false; }
 
 void FrmNormal::Form_KeyDown(int& keyCode, int shift) {
     // Escape stops a running high-quality scaling at its next report, whatever the modifiers.
-    if (keyCode == VK_ESCAPE) ResizeCancel = kTrue;
+    if (keyCode == VK_ESCAPE) {
+        ResizeCancel = kTrue;
+        frmBackground.CancelRender();  // the fast result stays
+    }
     if (Step step; StepForKey(keyCode, shift, step)) {
         keyCode = 0;  // not also a page of a focused bar
         StepPicture(step);

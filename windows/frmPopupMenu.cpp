@@ -8,6 +8,7 @@
 #include "engine/view_size.h"
 #include "windows/frmMini.h"
 #include "windows/frmNoTitleFrame.h"
+#include "engine/picture_services.h"
 #include "windows/viewer_menus.h"
 
 namespace tamsel {

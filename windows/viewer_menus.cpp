@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/mdlTamsel.h"
+#include "engine/frmBackground.h"
 
 namespace tamsel {
 
@@ -17,9 +18,12 @@ void RefreshPresetItems(forms::Menu (&items)[7], forms::Menu& separator) {
     separator.SetVisible(any);
 }
 
-bool ClipboardOffersPicture() {
-    return IsClipboardFormatAvailable(CF_BITMAP) || IsClipboardFormatAvailable(CF_METAFILEPICT) ||
-           IsClipboardFormatAvailable(CF_DIB);
+void SwitchViewerWindow(forms::Form& leaving, bool& switchingForm, forms::Form& next) {
+    frmBackground.FinishRender();  // the other window shows the rendering's result
+    CheckWindowPoint(leaving);
+    switchingForm = true;
+    leaving.Unload();
+    next.Show();
 }
 
 bool StepForKey(int keyCode, int shift, Step& step) {

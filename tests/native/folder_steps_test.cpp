@@ -64,6 +64,20 @@ TEST(FolderSteps, AStepTriesTheNamesBeyondTheCurrentOneInTheFoldersOrder) {
     EXPECT_EQ(StepCandidates(sorted, L"b5.jpg", Step::Next, NaturalOrder), (Names{L"b10.jpg", L"c.bmp"}));
     EXPECT_EQ(StepCandidates(sorted, L"b5.jpg", Step::Previous, NaturalOrder), (Names{L"b2.jpg", L"B2.jpg", L"a.gif"}));
     EXPECT_EQ(StepCandidates({}, L"a.gif", Step::First, NaturalOrder), Names{});
+    // The current file named in another case (a command line's spelling) is
+    // still the current file, never a step to itself.
+    const Names plain{L"a.gif", L"b2.jpg", L"b10.jpg", L"c.bmp"};
+    const struct { std::wstring current; Step step; Names tries; } spelled[] = {
+        {L"B2.JPG", Step::Next, {L"b10.jpg", L"c.bmp"}},
+        {L"B2.JPG", Step::Previous, {L"a.gif"}},
+        {L"A.GIF", Step::First, {}},
+        {L"C.Bmp", Step::Last, {}},
+        {L"C.Bmp", Step::Previous, {L"b10.jpg", L"b2.jpg", L"a.gif"}},
+    };
+    for (const auto& s : spelled) EXPECT_EQ(StepCandidates(plain, s.current, s.step, NaturalOrder), s.tries) << s.current;
+    // The caller's rule for the same name decides (the file system's own, beyond ASCII).
+    const auto sameAsC = [](const std::wstring& a, const std::wstring&) { return a == L"c.bmp"; };
+    EXPECT_EQ(StepCandidates(plain, L"whatever", Step::Previous, NaturalOrder, sameAsC), (Names{L"b10.jpg", L"b2.jpg", L"a.gif"}));
 }
 
 TEST(OpenFilter, TheImagingComponentsExtensionsFollowOnceEachAndOnlyWhenUsable) {

@@ -100,6 +100,7 @@ run() {
   out=$(env "$@" FAKE_STATE="$S" PATH="$work/bin:$PATH" TS_SETUP_PAUSE=0 TS_SETUP_WIN32_FILE="$S/win32-off.txt" \
     bash -c 'source "$1"; runs="$2"; ts_runs_i386() { [ "$runs" = yes ]; }; ts_setup' _ "$lib" "$runs" 2>&1) || rc=$?
   sed "s/^/    $name| /" <<<"$out"
+  echo "    $name| exit $rc"
 }
 has() { grep -qx "$1" "$S/installed"; }
 says() { grep -qF -- "$1" <<<"$out"; }

@@ -337,6 +337,7 @@ TEST_F(DialogTest, TheViewSizeCommandRendersOnlyWhenTheSizeChanged) {
     frmNormal.Show();
     CurrentViewSize = 250;
     ApplyViewSize(frmNormal.picView, &frmNormal.lblProgress, frmNormal, true);
+    PumpUntilRendered();
     // A picture no render makes: where it stays, nothing was rendered.
     void* bits = nullptr;
     const forms::Picture marker = forms::Picture::FromBitmap(forms::CreateDib24(3, 3, &bits));
@@ -353,6 +354,7 @@ TEST_F(DialogTest, TheViewSizeCommandRendersOnlyWhenTheSizeChanged) {
     SetWindowTextW(frmDialogViewSize.txtSize.hWnd(), L"150");
     PostMessageW(frmDialogViewSize.txtSize.hWnd(), WM_KEYDOWN, VK_RETURN, 0);
     frmNormal.menu_InputSize_Click();
+    PumpUntilRendered();
     EXPECT_EQ(CurrentViewSize, 150);
     EXPECT_TRUE(IsHighQualityOf(frmNormal.picView.GetPicture(), frmBackground.picLoad.GetPicture(), 150));
     EXPECT_EQ(frmNormal.picView.ScaleWidth(), 60);

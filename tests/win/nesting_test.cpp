@@ -1,7 +1,10 @@
-// Commands that arrive while a high-quality run pumps events ("Resize ..."):
-// another view size, a dropped file, a step, a paste, closing the window. Each runs
-// to its end inside the pump; the interrupted run then finishes with its own
-// sizes and must neither crash nor put its stale picture over the newer one.
+// Commands that arrive while a high-quality rendering is in flight, each as
+// the one place that decides says: a new picture or a new view cancels the
+// rendering and runs; what reads the shown picture (save, copy, switching
+// windows) waits for the rendering and acts on its result, or on the fast
+// one after Escape; closing cancels and closes; what touches no picture runs
+// and the rendering goes on. The rendering runs off the UI thread, so a
+// command arrives from the program's own event loop, never inside other work.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -13,15 +16,16 @@
 #include "engine/bmp_file.h"
 #include "engine/frmBackground.h"
 #include "engine/loading.h"
+#include "engine/picture_services.h"
 #include "forms/screen.h"
 #include "test_support.h"
+#include "windows/frmNoTitleFrame.h"
 #include "windows/frmNormal.h"
 
 using namespace tamsel;
 using namespace testing_support;
 
 namespace {
-
 // A w x h picture file whose pixel (x, y) is a pattern of `seed`.
 void WritePicture(const std::wstring& path, int w, int h, int seed) {
     DibImage img;
@@ -38,159 +42,222 @@ void WritePicture(const std::wstring& path, int w, int h, int seed) {
     WriteBytes(path, EncodeBmpFile(img));
 }
 
-// Runs a command once from inside the event pump, at the first report past 20 %.
-std::function<void()> gNested;
+// Runs a command once from the event loop while a rendering is in flight,
+// at its first report past 20 %.
+std::function<void()> gArriving;
 std::vector<std::wstring> gCaptions;
-HWND gNestWindow = nullptr;
+HWND gArriveWindow = nullptr;
 WNDPROC gLabelProc = nullptr;
 LRESULT CALLBACK LabelProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_SETTEXT) {
         const std::wstring caption = reinterpret_cast<const wchar_t*>(lp);
         gCaptions.push_back(caption);
-        if (gNested && caption.rfind(L"Resize ... ", 0) == 0 && _wtoi(caption.c_str() + 11) > 20)
-            PostMessageW(gNestWindow, WM_APP, 0, 0);  // handed to the run's next pump
+        if (gArriving && caption.rfind(L"Resize ... ", 0) == 0 && _wtoi(caption.c_str() + 11) > 20)
+            PostMessageW(gArriveWindow, WM_APP, 0, 0);
     }
     return CallWindowProcW(gLabelProc, h, msg, wp, lp);
 }
-LRESULT CALLBACK NestProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_APP && gNested) {
-        auto nested = std::move(gNested);
-        gNested = nullptr;
-        nested();
+LRESULT CALLBACK ArriveProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_APP && gArriving) {
+        auto command = std::move(gArriving);
+        gArriving = nullptr;
+        command();
         return 0;
     }
     return DefWindowProcW(h, msg, wp, lp);
 }
 
-class NestingTest : public ::testing::Test {
+// The percentages of the captions from `from` on, in order.
+std::vector<int> Percents(size_t from) {
+    std::vector<int> out;
+    for (size_t i = from; i < gCaptions.size(); ++i)
+        if (gCaptions[i].rfind(L"Resize ... ", 0) == 0 && gCaptions[i].size() > 11) out.push_back(_wtoi(gCaptions[i].c_str() + 11));
+    return out;
+}
+
+class CommandsDuringARenderTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetProgramState();
         WNDCLASSW wc{};
-        wc.lpfnWndProc = NestProc;
+        wc.lpfnWndProc = ArriveProc;
         wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"NestingTestWindow";
+        wc.lpszClassName = L"ArrivingCommandWindow";
         RegisterClassW(&wc);
-        gNestWindow = CreateWindowW(L"NestingTestWindow", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+        gArriveWindow = CreateWindowW(L"ArrivingCommandWindow", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
         WritePicture(dir / L"a.bmp", 1600, 1200, 1);
         WritePicture(dir / L"b.bmp", 900, 700, 5);
+        WritePicture(dir / L"c.bmp", 600, 400, 9);
         Settings.ViewSizes[0] = {25, kTrue};
         Settings.ViewSizes[1] = {50, kTrue};
         Settings.ViewSizes[2] = {150, kTrue};
         frmBackground.Load();
         ASSERT_TRUE(frmBackground.PictureLoadRun(dir / L"a.bmp", false));
+        CurrentFileName = dir / L"a.bmp";
         frmNormal.Show();
+        RenderJob::SetPaceForTests(4);  // 80 blocks of a 1280-pixel row: a third of a second
         gLabelProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(frmNormal.lblProgress.hWnd(), GWLP_WNDPROC,
                                                                  reinterpret_cast<LONG_PTR>(&LabelProc)));
         gCaptions.clear();
     }
     void TearDown() override {
-        gNested = nullptr;
+        gArriving = nullptr;
+        RenderJob::SetPaceForTests(0);
         if (frmNormal.lblProgress.hWnd())
             SetWindowLongPtrW(frmNormal.lblProgress.hWnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(gLabelProc));
-        DestroyWindow(gNestWindow);
+        DestroyWindow(gArriveWindow);
         ResetProgramState();
+        EmptyTheClipboard();
     }
-    // What the nested command left on the screen, taken the moment it ended.
-    void Nest(std::function<void()> command) {
-        gNested = [this, command] {
-            command();
-            nestedShown = frmNormal.picView.GetPicture();
-            nestedCaptions = gCaptions.size();
+    // `first` starts a rendering (150 % of a.bmp unless it says otherwise);
+    // `arriving` comes while it is in flight; then the event loop runs until
+    // no rendering is left. What the arriving command found is in `arrivedAt`.
+    void During(const std::function<void()>& first, std::function<void()> arriving) {
+        completedBefore = frmBackground.RendersCompleted();
+        gArriving = [this, arriving] {
+            arrivedAt = gCaptions.size();
+            arriving();
         };
+        first();
+        PumpUntilRendered();
+        ASSERT_FALSE(gArriving) << "the command never arrived during the rendering";
     }
-    forms::Picture nestedShown;
-    size_t nestedCaptions = 0;
+    bool ShowsHighQuality(const forms::Picture& shown, int percent) {
+        return IsHighQualityOf(shown, frmBackground.picLoad.GetPicture(), percent);
+    }
+    uint32_t Completed() const { return frmBackground.RendersCompleted() - completedBefore; }
+    void At150() { frmNormal.menu_SizeView_Click(2); }
+    uint32_t completedBefore = 0;
+    size_t arrivedAt = 0;
     TempDir dir;
 };
 
 }  // namespace
 
-// Larger, then smaller: the nested size is shown as it would be alone, the
-// interrupted run goes on to its own last column, and its stale result does
-// not replace the newer one.
-TEST_F(NestingTest, AnotherViewSizeDuringARunWinsAndTheRunEndsWithItsOwnSizes) {
-    struct Case {
-        int16_t outer, nested;
-        int outerIndex, nestedIndex;  // the preset menu items
-        const wchar_t* outerLast;     // the run's last report, for its own width
+// A new picture or a new view: the rendering in flight stops (its late
+// reports are not shown) and the new one runs to its own end; only that one
+// completes. Fails where the interrupted run went on to its own last column.
+TEST_F(CommandsDuringARenderTest, ANewPictureOrViewCancelsTheRenderingAndRuns) {
+    const struct {
+        const char* what;
+        std::function<void()> command;
+        std::wstring file;
+        int percent, lastPercent;
+    } cases[] = {
+        {"another preset", [] { frmNormal.menu_SizeView_Click(0); }, L"a.bmp", 25, 96},
+        {"a dropped file",
+         [this] {
+             SendMessageW(frmNormal.picView.hWnd(), WM_DROPFILES,
+                          reinterpret_cast<WPARAM>(DropFileList({dir / L"b.bmp"})), 0);
+         },
+         L"b.bmp", 150, 99},
+        {"a step", [] { PressKey(frmNormal.picView.hWnd(), VK_NEXT); }, L"b.bmp", 150, 99},
+        {"the open dialog", [this] { FileDialogAnswer answer(dir / L"c.bmp"); frmNormal.menu_Open_Click(); },
+         L"c.bmp", 150, 100},
     };
-    // 1600 pixels at 50 % are 800 (last report at column 784); at 150 % the
-    // screen's 1280 (last report at 1264).
-    for (const Case c : {Case{50, 150, 1, 2, L"Resize ... 98%"}, Case{150, 25, 2, 0, L"Resize ... 99%"}}) {
-        SCOPED_TRACE(testing::Message() << c.outer << " % interrupted by " << c.nested << " %");
-        CurrentViewSize = 100;
-        ApplyViewSize(frmNormal.picView, &frmNormal.lblProgress, frmNormal, true);
-        gCaptions.clear();
-        Nest([&] { frmNormal.menu_SizeView_Click(static_cast<int16_t>(c.nestedIndex)); });
-        frmNormal.menu_SizeView_Click(static_cast<int16_t>(c.outerIndex));
-        ASSERT_FALSE(gNested) << "the nested command never ran";
-        EXPECT_TRUE(IsHighQualityOf(nestedShown, frmBackground.picLoad.GetPicture(), c.nested));
-        ASSERT_GT(gCaptions.size(), nestedCaptions);
-        EXPECT_EQ(gCaptions.back(), c.outerLast);  // the interrupted run reached its own end
-        EXPECT_EQ(CurrentViewSize, c.nested);
-        EXPECT_EQ(frmNormal.picView.GetPicture().get(), nestedShown.get());
-        EXPECT_TRUE(IsHighQualityOf(frmNormal.picView.GetPicture(), frmBackground.picLoad.GetPicture(), c.nested));
-        EXPECT_TRUE(IsHighQualityOf(frmBackground.picBlt.Image(), frmBackground.picLoad.GetPicture(), c.nested));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ResetProgramState();
+        SetUp();
+        During([this] { At150(); }, c.command);
+        EXPECT_EQ(CurrentFileName, dir / c.file);
+        EXPECT_EQ(CurrentViewSize, c.percent);
+        EXPECT_EQ(frmNormal.Caption(), c.file + L" - Tamsel2 (" + std::to_wstring(c.percent) + L"%)");
+        EXPECT_TRUE(ShowsHighQuality(frmNormal.picView.GetPicture(), c.percent));
+        EXPECT_TRUE(ShowsHighQuality(frmBackground.picBlt.Image(), c.percent));
         EXPECT_FALSE(frmNormal.lblProgress.Visible());
+        EXPECT_EQ(Completed(), 1u);
+        // From the arriving command on: only the new rendering's reports, from 0 % up to its own end.
+        const std::vector<int> after = Percents(arrivedAt);
+        ASSERT_FALSE(after.empty());
+        EXPECT_EQ(after.front(), 0);
+        EXPECT_TRUE(std::is_sorted(after.begin(), after.end()));
+        EXPECT_EQ(after.back(), c.lastPercent);
     }
-    // Runs after the nesting are whole and exact again.
-    frmNormal.menu_SizeView_Click(1);
-    EXPECT_TRUE(IsHighQualityOf(frmNormal.picView.GetPicture(), frmBackground.picLoad.GetPicture(), 50));
 }
 
-// A file dropped during a run: the new picture at the view size, under its
-// own name, nothing of the old one.
-TEST_F(NestingTest, AFileDroppedDuringARunIsShownAndTheOldPictureNever) {
-    Nest([&] {
-        SendMessageW(frmNormal.picView.hWnd(), WM_DROPFILES, reinterpret_cast<WPARAM>(DropFileList({dir / L"b.bmp"})),
-                     0);
-    });
-    frmNormal.menu_SizeView_Click(2);  // 150 %
-    ASSERT_FALSE(gNested) << "the nested command never ran";
-    EXPECT_EQ(CurrentFileName, dir / L"b.bmp");
-    EXPECT_EQ(frmNormal.Caption(), L"b.bmp - Tamsel2 (150%)");
-    EXPECT_EQ(frmBackground.picLoad.ScaleWidth(), 900);
-    EXPECT_TRUE(IsHighQualityOf(nestedShown, frmBackground.picLoad.GetPicture(), 150));
-    EXPECT_EQ(frmNormal.picView.GetPicture().get(), nestedShown.get());
-    EXPECT_TRUE(IsHighQualityOf(frmBackground.picBlt.Image(), frmBackground.picLoad.GetPicture(), 150));
-}
-
-// A paste during a run: the clipboard's picture under the clipboard's name.
-TEST_F(NestingTest, APasteDuringARunIsShownUnderItsOwnName) {
+// Pasting and 100 % (Ctrl+D): the new picture or size at once, nothing rendered.
+TEST_F(CommandsDuringARenderTest, APasteOrTheNaturalSizeCancelsTheRenderingAndShowsAtOnce) {
     PutBitmapOnClipboard(700, 500, 0x336699);
-    Nest([&] { frmNormal.menu_Paste_Click(); });
-    frmNormal.menu_SizeView_Click(2);  // 150 %
-    ASSERT_FALSE(gNested) << "the nested command never ran";
+    During([this] { At150(); }, [] { frmNormal.menu_Paste_Click(); });
     EXPECT_EQ(CurrentFileName, L"ClipboardPicture");
-    EXPECT_EQ(frmBackground.picLoad.ScaleWidth(), 700);
-    EXPECT_EQ(frmNormal.picView.GetPicture().get(), nestedShown.get());
     EXPECT_EQ(frmNormal.picView.ScaleWidth(), 1050);
     EXPECT_EQ(PixelOf(frmNormal.picView.GetPicture(), 1000, 700), 0x336699u);
-    EmptyTheClipboard();
+    EXPECT_EQ(Completed(), 1u);  // the paste's own rendering, not the interrupted one
+
+    frmNormal.menu_DefaultSize_Click();
+    During([this] { At150(); }, [] { PressKey(frmNormal.picView.hWnd(), 'D', {VK_CONTROL}); });
+    EXPECT_EQ(CurrentViewSize, 100);
+    EXPECT_EQ(frmNormal.picView.GetPicture().get(), frmBackground.picLoad.GetPicture().get());
+    EXPECT_EQ(Completed(), 0u);
+    EXPECT_FALSE(frmNormal.lblProgress.Visible());
 }
 
-// The window closed during a run: the program ends its run without touching
-// what the close released.
-TEST_F(NestingTest, ClosingTheWindowDuringARunEndsCleanly) {
-    Nest([&] { SendMessageW(frmNormal.hWnd(), WM_CLOSE, 0, 0); });
-    frmNormal.menu_SizeView_Click(2);  // 150 %
-    ASSERT_FALSE(gNested) << "the nested command never ran";
+// Copy, save and switching windows wait for the rendering and act on its
+// result; with Escape before them they act on the fast result shown then.
+// Fails where the render cleared picBlt first: a white copy, a white file.
+TEST_F(CommandsDuringARenderTest, WhatReadsTheShownPictureWaitsForTheRenderingOrActsOnTheFastResultAfterEscape) {
+    for (const bool escape : {false, true}) {
+        SCOPED_TRACE(escape ? "Escape first" : "waiting");
+        ResetProgramState();
+        SetUp();
+        MsgBoxRecorder yes(IDYES);  // the size shown
+        FileDialogAnswer answer(dir / L"shown.bmp");
+        forms::Picture fast;
+        During([this] { At150(); }, [&] {
+            fast = frmBackground.picBlt.Image();
+            if (escape) PostMessageW(frmNormal.picView.hWnd(), WM_KEYDOWN, VK_ESCAPE, 0);
+            frmNormal.menu_Copy_Click();
+            frmNormal.menu_SaveAs_Click();
+        });
+        EXPECT_EQ(Completed(), escape ? 0u : 1u);
+        forms::Picture copied;
+        ASSERT_EQ(ClipboardGetData(copied), S_OK);
+        forms::Picture saved;
+        ASSERT_EQ(LoadPicture(dir / L"shown.bmp", saved), S_OK);
+        for (const forms::Picture* p : {&copied, &saved}) {
+            EXPECT_EQ(p->WidthPixels(), 1280);
+            EXPECT_EQ(ShowsHighQuality(*p, 150), !escape);
+            if (escape) EXPECT_EQ(PixelOf(*p, 700, 500), PixelOf(fast, 700, 500));
+        }
+    }
+}
+
+TEST_F(CommandsDuringARenderTest, SwitchingWindowsShowsTheRenderingsResultInTheOtherWindow) {
+    During([this] { At150(); }, [] { PressKey(frmNormal.picView.hWnd(), 'T', {VK_CONTROL}); });
+    ASSERT_TRUE(frmNoTitleFrame.IsLoaded());
+    EXPECT_FALSE(frmNormal.IsLoaded());
+    EXPECT_TRUE(ShowsHighQuality(frmNoTitleFrame.picView.GetPicture(), 150));
+    EXPECT_EQ(Completed(), 1u);
+}
+
+// Closing cancels the rendering and closes: nothing it released is touched.
+// What touches no picture runs, and the rendering goes on to its end.
+TEST_F(CommandsDuringARenderTest, ClosingCancelsAndClosesAndOtherCommandsLetTheRenderingFinish) {
+    During([this] { At150(); }, [] { SendMessageW(frmNormal.hWnd(), WM_CLOSE, 0, 0); });
     EXPECT_FALSE(frmNormal.IsLoaded());
     EXPECT_FALSE(frmBackground.IsLoaded());
+    EXPECT_EQ(Completed(), 0u);
+
+    ResetProgramState();
+    SetUp();
+    During([this] { At150(); }, [] { frmNormal.menu_FreamRefresh_Click(); });
+    EXPECT_TRUE(ShowsHighQuality(frmNormal.picView.GetPicture(), 150));
+    EXPECT_EQ(Completed(), 1u);
 }
 
-// A step during the run that shows the picture a step loaded: it steps on
-// from the new picture, and only its picture is shown.
-TEST_F(NestingTest, AStepDuringTheRunAfterAStepGoesOnFromTheNewPicture) {
-    WritePicture(dir / L"c.bmp", 600, 400, 9);
-    CurrentViewSize = 150;
-    Nest([&] { frmNormal.StepPicture(Step::Next); });
-    frmNormal.StepPicture(Step::Next);  // a.bmp to b.bmp, rendered at 150 %
-    ASSERT_FALSE(gNested) << "the nested command never ran";
-    EXPECT_EQ(CurrentFileName, dir / L"c.bmp");
-    EXPECT_EQ(frmNormal.Caption(), L"c.bmp - Tamsel2 (150%)");
-    EXPECT_EQ(frmBackground.picLoad.ScaleWidth(), 600);
-    EXPECT_EQ(frmNormal.picView.GetPicture().get(), nestedShown.get());
-    EXPECT_TRUE(IsHighQualityOf(nestedShown, frmBackground.picLoad.GetPicture(), 150));
+// Held keys: twenty steps queued while the first renders end on the last
+// picture, and only the picture finally reached is rendered to its end.
+TEST_F(CommandsDuringARenderTest, QueuedStepsEndOnTheLastPictureAndRenderOnlyIt) {
+    for (int i = 0; i < 20; ++i) WritePicture(dir / (L"p" + std::to_wstring(10 + i) + L".bmp"), 1200, 900, i + 2);
+    ASSERT_TRUE(frmBackground.PictureLoadRun(dir / L"p10.bmp", false));
+    CurrentFileName = dir / L"p10.bmp";
+    CurrentViewSize = 1000;
+    ApplyViewSize(frmNormal.picView, &frmNormal.lblProgress, frmNormal, true);
+    completedBefore = frmBackground.RendersCompleted();
+    for (int i = 0; i < 20; ++i) PostMessageW(frmNormal.picView.hWnd(), WM_KEYDOWN, VK_NEXT, 0);
+    PumpUntilRendered();
+    EXPECT_EQ(CurrentFileName, dir / L"p29.bmp");  // the last one; the extra steps beep at the end
+    EXPECT_EQ(Completed(), 1u);
+    EXPECT_TRUE(ShowsHighQuality(frmNormal.picView.GetPicture(), 1000));
 }

@@ -160,7 +160,7 @@ TEST_F(SaveCopyPasteTest, AfterACancelledHighQualityRunTheShownSizeIsTheFastResu
     frmBackground.FirstResizePicture();
     const forms::Picture fast = frmBackground.picBlt.Image();
     PostMessageW(frmNormal.hWnd(), WM_KEYDOWN, VK_ESCAPE, 0);  // seen at the run's first report
-    frmBackground.ResizePicture(&frmNormal.lblProgress);
+    Render(&frmNormal.lblProgress);
     ASSERT_TRUE(ResizeCancel);
     MsgBoxRecorder boxes(IDYES);
     FileDialogAnswer answer(dir / L"shown.bmp");

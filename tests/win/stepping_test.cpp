@@ -254,3 +254,28 @@ TEST_F(SteppingTest, TheWheelScrollsTheFramedWindowAndStepsTheBorderlessOne) {
     Key(borderless, VK_END);  // the keys as in the framed window
     EXPECT_EQ(Current(), L"c.gif");
 }
+
+// The command line may name the file in another case or by its short name:
+// the first step still starts from that file's place and never reloads it.
+TEST_F(SteppingTest, TheFirstStepFromAFileNamedInAnotherSpellingMovesOn) {
+    Put(L"first.jpg", L"sample.jpg");
+    Put(L"second picture of a long name.bmp", L"sample.bmp");
+    Put(L"third.gif", L"sample.gif");
+    wchar_t shortName[MAX_PATH] = {};
+    GetShortPathNameW((dir / L"second picture of a long name.bmp").c_str(), shortName, MAX_PATH);
+    ASSERT_EQ(std::wstring(shortName).find(L"second picture"), std::wstring::npos) << shortName;
+    const struct { std::wstring commandLine; int key; std::wstring reached; } cases[] = {
+        {dir / L"FIRST.JPG", VK_NEXT, L"second picture of a long name.bmp"},
+        {shortName, VK_NEXT, L"third.gif"},
+        {shortName, VK_PRIOR, L"first.jpg"},
+        {dir / L"THIRD.GIF", VK_PRIOR, L"second picture of a long name.bmp"},
+    };
+    for (const auto& c : cases) {
+        ResetProgramState();
+        Main(c.commandLine);
+        ASSERT_EQ(CurrentFileName.empty(), false) << c.commandLine;
+        Key(frmNormal.picView.hWnd(), c.key);
+        EXPECT_EQ(Current(), c.reached) << c.commandLine;
+        EXPECT_EQ(gBeeps, 0);
+    }
+}

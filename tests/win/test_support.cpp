@@ -301,6 +301,20 @@ void PressKey(HWND target, int vk, std::initializer_list<int> held) {
     forms::DispatchOne(m);
     BYTE none[256] = {};
     SetKeyboardState(none);
+    PumpUntilRendered();
+}
+
+void PumpUntilRendered() {
+    const ULONGLONG until = GetTickCount64() + 60000;
+    while (tamsel::frmBackground.Rendering() && GetTickCount64() < until) {
+        MsgWaitForMultipleObjectsEx(0, nullptr, 50, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        forms::DoEvents();
+    }
+}
+
+void Render(forms::Label* label) {
+    tamsel::frmBackground.StartRender(nullptr, label);
+    PumpUntilRendered();
 }
 
 std::vector<std::wstring> MenuItemTexts(HMENU menu) {

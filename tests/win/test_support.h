@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "forms/dialogs.h"
+#include "forms/controls.h"
 #include "forms/picture.h"
 
 namespace testing_support {
@@ -98,6 +99,12 @@ void ResetProgramState();
 HGLOBAL DropFileList(const std::vector<std::wstring>& names);
 // A key pressed with the given keys held, routed as the message loop routes it.
 void PressKey(HWND target, int vk, std::initializer_list<int> held = {});
+// The program's own event loop until no rendering is in flight: a command's
+// high-quality result is shown when this returns. PressKey ends with it.
+void PumpUntilRendered();
+// The high-quality rendering of the current view, as a view change starts it
+// (with the label's progress), run to its end by the event loop.
+void Render(forms::Label* label);
 // The texts of a menu's items as shown, separators as "-".
 std::vector<std::wstring> MenuItemTexts(HMENU menu);
 bool MenuItemEnabled(HMENU menu, int position);

@@ -78,6 +78,7 @@ TEST_F(ViewSizeTest, WithoutHighQualityOnlyTheFastResultIsShownAndNoProgress) {
     // With it, the high-quality result takes the fast one's place.
     Settings.PictureBlt = kTrue;
     ApplyViewSize(frmNormal.picView, &frmNormal.lblProgress, frmNormal, true);
+    PumpUntilRendered();
     ASSERT_GE(gLabel.size(), 3u);
     EXPECT_EQ(gLabel[0], L"Resize ...");
     EXPECT_EQ(gLabel[1], L"<shown>");
