@@ -63,10 +63,14 @@ bool FrmBackground::PictureLoadRun(std::wstring strFileName, bool blnErrMsgbox) 
     forms::Picture picture;
     bool loaded = SUCCEEDED(LoadPicture(strFileName, picture)) && picLoad.SetPicture(picture);
     if (!loaded) {
+        forms::HoldingInput hold;  // no command runs inside the plug-ins' load
         forms::Picture fromHost;
+        mLoadLeftForNewPicture = false;
         // S_FALSE: the host refused the request and returned no picture.
         loaded = SusiePlugin.LoadSusiePicture(strFileName, fromHost) == S_OK && !fromHost.Empty() &&
                  picLoad.SetPicture(fromHost);
+        // Given up for a newer picture the user asked for: that one comes next, without a word about this one.
+        if (!loaded && std::exchange(mLoadLeftForNewPicture, false)) return false;
     }
     if (!loaded) {
         // Last, so that a user's plug-in keeps the formats it reads.
@@ -102,9 +106,34 @@ void FrmBackground::PictureLoad(forms::Label* lblProgress) {
 }
 
 void FrmBackground::SusiePlugin_ProgressValueChange() {
-    if (!mlblProgress) return;
-    mlblProgress->SetCaption(LoadProgressCaption(SusiePlugin.ProgressValue(), SusiePlugin.ProgressMax()));
-    forms::DoEvents();
+    if (mlblProgress)
+        mlblProgress->SetCaption(LoadProgressCaption(SusiePlugin.ProgressValue(), SusiePlugin.ProgressMax()));
+    WhileLoading();
+}
+
+void FrmBackground::WhileLoading() {
+    MSG m;
+    while (PeekMessageW(&m, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) DispatchMessageW(&m);
+    struct Asked {
+        bool escape = false, newPicture = false;
+    } asked;
+    // A dropped file or a window being closed waits in the queue: the load gives way to it.
+    asked.newPicture = PeekMessageW(&m, nullptr, WM_DROPFILES, WM_DROPFILES, PM_NOREMOVE) ||
+                       PeekMessageW(&m, nullptr, WM_CLOSE, WM_CLOSE, PM_NOREMOVE);
+    // Every key, wherever it waits in the queue: Escape is used up by the
+    // cancel; the others are held and run once the load has returned.
+    forms::HoldKeys(
+        [](const MSG& key, int shift, void* context) {
+            if (key.message != WM_KEYDOWN && key.message != WM_SYSKEYDOWN) return false;
+            auto& a = *static_cast<Asked*>(context);
+            const Decision d = Decide(Work::Load, CommandOfKey(static_cast<int>(key.wParam), shift));
+            if (d == Decision::CancelOnly) a.escape = true;
+            if (d == Decision::CancelThenRun) a.newPicture = true;  // a new picture, or closing
+            return d == Decision::CancelOnly;
+        },
+        &asked);
+    mLoadLeftForNewPicture = mLoadLeftForNewPicture || asked.newPicture;
+    if (asked.escape || asked.newPicture) SusiePlugin.SetLoadCancel(true);
 }
 
 }  // namespace tamsel

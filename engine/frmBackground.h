@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/command_rules.h"
 #include "engine/render_job.h"
 #include "engine/susie_plugin.h"
 #include "forms/controls.h"
@@ -33,6 +34,10 @@ public:
     // load names its own file.
     bool PictureLoadRun(std::wstring strFileName, bool blnErrMsgbox);
     void SusiePlugin_ProgressValueChange();
+    // While a plug-in loads: the windows paint, Escape cancels the load, a new
+    // picture asked for (a dropped file, an open, a paste, a step) cancels it
+    // too, and every command waits until the load has returned.
+    void WhileLoading();
     // The open dialog's filter, made when first needed (PictureLoad does).
     void SettleOpenDialog();
     // The patterns of the dialog's "all pictures" entry ("*.bmp;*.jpg;...").
@@ -57,6 +62,9 @@ public:
     // freed; what is shown stays, its label hides.
     void CancelRender();
     bool Rendering() const { return mJob != nullptr; }
+    // What a command must do first with the rendering in flight, as the
+    // rules decide: cancel it, or let it finish and be shown.
+    void Arrive(Arriving command);
     // How many renderings ran to their end and were shown.
     uint32_t RendersCompleted() const { return mRendersCompleted; }
 
@@ -85,6 +93,7 @@ private:
     void EndRender(bool publish);
 
     forms::Label* mlblProgress = nullptr;
+    bool mLoadLeftForNewPicture = false;
     bool mFilterPending = false;
     std::wstring mPicturePatterns;
     uint32_t mViewSerial = 0;

@@ -62,14 +62,14 @@ bool gStepping = false;
 
 bool DropPictureLoad(const std::wstring& fileName, forms::PictureBox& picView, forms::Label* lblProgress,
                      forms::Form& form, bool blnTitleFrame) {
-    frmBackground.CancelRender();  // a new picture: the old one's rendering is of no use
+    frmBackground.Arrive(Arriving::NewPicture);
     if (!LoadFirstReadable({fileName}, lblProgress)) return false;
     ShowLoaded(picView, lblProgress, form, blnTitleFrame);
     return true;
 }
 
 void OpenPictureLoad(forms::PictureBox& picView, forms::Label* lblProgress, forms::Form& form, bool blnTitleFrame) {
-    frmBackground.CancelRender();  // a new picture (its dialog included)
+    frmBackground.Arrive(Arriving::NewPicture);  // its dialog included
     const std::wstring before = CurrentFileName;
     if (lblProgress) {
         lblProgress->SetCaption(L"Load ...");
@@ -117,7 +117,7 @@ bool StepPictureLoad(Step step, forms::PictureBox& picView, forms::Label* lblPro
         }
         // A new picture to try: the old one's rendering is of no use. At the
         // folder's end nothing changes and the rendering goes on.
-        if (!tries.empty()) frmBackground.CancelRender();
+        if (!tries.empty()) frmBackground.Arrive(Arriving::NewPicture);
         loaded = !tries.empty() && LoadFirstReadable(tries, lblProgress);
     }
     if (!loaded) {

@@ -12,14 +12,14 @@ namespace {
 constexpr int kYesNoCancelInformation = 67;
 
 forms::Picture ChosenPicture(bool blnNaturalSize) {
-    frmBackground.FinishRender();
+    frmBackground.Arrive(Arriving::ReadsPicture);
     return blnNaturalSize ? frmBackground.picLoad.GetPicture() : frmBackground.picBlt.Image();
 }
 
 // At 100 % the picture's own size without asking; otherwise Yes is the size shown.
 void WithSizeCheck(const wchar_t* prompt, const wchar_t* title, void (*action)(bool)) {
     // The question is about the picture as it will be: a rendering in flight finishes first.
-    frmBackground.FinishRender();
+    frmBackground.Arrive(Arriving::ReadsPicture);
     int answer = 0;
     if (CurrentViewSize != 100) answer = forms::MsgBox(prompt, kYesNoCancelInformation, title);
     if (answer == IDNO || CurrentViewSize == 100) {
@@ -58,7 +58,7 @@ void CopyPicture(bool blnNaturalSize) {
 
 void PastePicture(forms::PictureBox& picView, forms::Label* lblProgress, forms::Form& form, bool blnTitleFrame) {
     if (!ClipboardOffersPicture()) return;
-    frmBackground.CancelRender();  // a new picture: the old one's rendering is of no use
+    frmBackground.Arrive(Arriving::NewPicture);
     forms::Picture picture;
     if (FAILED(ClipboardGetData(picture)) || !frmBackground.picLoad.SetPicture(picture)) return;
     frmBackground.NewView();

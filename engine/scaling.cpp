@@ -122,6 +122,17 @@ void FrmBackground::FinishRender() {
 
 void FrmBackground::CancelRender() { EndRender(false); }
 
+void FrmBackground::Arrive(Arriving command) {
+    if (!mJob) return;
+    switch (Decide(Work::Render, command)) {
+    case Decision::CancelThenRun:
+    case Decision::CancelOnly: CancelRender(); break;
+    case Decision::WaitThenRun: FinishRender(); break;
+    case Decision::Run:
+    case Decision::RunAfter: break;
+    }
+}
+
 void FrmBackground::EndRender(bool publish) {
     if (!mJob) return;
     std::unique_ptr<RenderJob> job = std::move(mJob);

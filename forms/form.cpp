@@ -1,5 +1,8 @@
 #include "forms/form.h"
 
+#include <cstring>
+#include <vector>
+
 #include "forms/controls.h"
 #include "forms/dialog_controls.h"
 #include "forms/screen.h"
@@ -343,9 +346,47 @@ void DispatchOne(MSG& msg) {
     DispatchMessageW(&msg);
 }
 
+namespace {
+struct HeldKey {
+    MSG msg;
+    int shift;
+};
+std::vector<HeldKey> gHeldKeys;
+int gHolding = 0;
+}  // namespace
+
+HoldingInput::HoldingInput() { ++gHolding; }
+HoldingInput::~HoldingInput() { --gHolding; }
+
+void HoldKeys(bool (*consume)(const MSG& msg, int shift, void* context), void* context) {
+    MSG m;
+    while (PeekMessageW(&m, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+        // Taking a key from the queue brings the key state up to it.
+        const int shift = (GetKeyState(VK_SHIFT) < 0 ? 1 : 0) | (GetKeyState(VK_CONTROL) < 0 ? 2 : 0) |
+                          (GetKeyState(VK_MENU) < 0 ? 4 : 0);
+        if (!consume || !consume(m, shift, context)) gHeldKeys.push_back({m, shift});
+    }
+}
+
+void ReplayHeldKeys() {
+    while (gHolding == 0 && !gHeldKeys.empty()) {
+        HeldKey k = gHeldKeys.front();
+        gHeldKeys.erase(gHeldKeys.begin());
+        BYTE state[256] = {}, saved[256] = {};
+        GetKeyboardState(saved);
+        std::memcpy(state, saved, sizeof state);
+        auto set = [&](int vk, bool down) { state[vk] = down ? 0x80 : 0; };
+        set(VK_SHIFT, k.shift & 1), set(VK_CONTROL, k.shift & 2), set(VK_MENU, k.shift & 4);
+        SetKeyboardState(state);
+        DispatchOne(k.msg);
+        SetKeyboardState(saved);
+    }
+}
+
 void RunMessageLoop() {
     MSG msg;
     while (LoadedFormCount() > 0) {
+        ReplayHeldKeys();
         BOOL r = GetMessageW(&msg, nullptr, 0, 0);
         if (r <= 0) break;
         DispatchOne(msg);
@@ -353,6 +394,7 @@ void RunMessageLoop() {
 }
 
 void DoEvents() {
+    ReplayHeldKeys();
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {

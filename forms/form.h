@@ -106,6 +106,22 @@ int LoadedFormCount();
 void RunMessageLoop();
 // Processes the pending window events and returns.
 void DoEvents();
+
+// Long work on this thread that holds every command until it returns: while
+// one is open, HoldKeys moves the queued keyboard input into a list of its
+// own (each message shown to `consume` first, with its modifier keys:
+// 1 Shift, 2 Ctrl, 4 Alt; true takes it away), and the message loop and
+// DoEvents dispatch that list, in order and with the modifiers as they were,
+// once the work has returned and before anything newer.
+class HoldingInput {
+public:
+    HoldingInput();
+    ~HoldingInput();
+    HoldingInput(const HoldingInput&) = delete;
+    HoldingInput& operator=(const HoldingInput&) = delete;
+};
+void HoldKeys(bool (*consume)(const MSG& msg, int shift, void* context), void* context);
+void ReplayHeldKeys();
 // Routes one message (key preview, dialog keys) and dispatches it.
 void DispatchOne(MSG& msg);
 

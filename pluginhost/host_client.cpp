@@ -37,6 +37,23 @@ std::wstring ExtendedLength(const std::wstring& path) {
     return L"\\\\?\\" + path;
 }
 
+// Whether an Escape key press waits anywhere in the queue: the keys before
+// and after it go back in their order; the Escape itself is used up.
+bool EscapeBehindOtherKeys() {
+    std::vector<MSG> keys;
+    bool escape = false;
+    MSG m;
+    while (PeekMessageW(&m, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+        if (!escape && m.message == WM_KEYDOWN && m.wParam == VK_ESCAPE) {
+            escape = true;
+            continue;
+        }
+        keys.push_back(m);
+    }
+    for (const MSG& k : keys) PostMessageW(k.hwnd, k.message, k.wParam, k.lParam);
+    return escape;
+}
+
 }  // namespace
 
 std::wstring HostProgramFor(Abi abi) {
@@ -168,7 +185,7 @@ void HostClient::Relay(const Progress* progress) {
 }
 
 HostClient::Waited HostClient::Wait(const Progress* progress, DWORD quietLimitMs, bool escapeAbandons) {
-    ULONGLONG lastSign = GetTickCount64();
+    ULONGLONG lastSign = GetTickCount64(), lastReport = lastSign;
     uint32_t lastWorking = block_ ? Read(block_->working) : 0;
     // What the host was at when it went, read before its block is let go.
     auto lose = [this] {
@@ -187,6 +204,7 @@ HostClient::Waited HostClient::Wait(const Progress* progress, DWORD quietLimitMs
         // again and again.
         const DWORD r = MsgWaitForMultipleObjectsEx(3, handles, 100, QS_PAINT, 0);
         if (r == WAIT_OBJECT_0 + 2 || r == WAIT_FAILED) return lose();
+        if (r == WAIT_OBJECT_0 + 1) lastReport = GetTickCount64();
         Relay(progress);
         if (!block_) return Waited::Lost;
         if (r == WAIT_OBJECT_0 && Read(block_->replySerial) == serial_) {
@@ -202,6 +220,10 @@ HostClient::Waited HostClient::Wait(const Progress* progress, DWORD quietLimitMs
             PeekMessageW(&m, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE);
             return lose();
         }
+        // A plug-in silent for half a second may hang: Escape is looked for
+        // behind other keys too (they go back to the queue in their order).
+        // A working plug-in's reports let the caller take the keys out itself.
+        if (escapeAbandons && GetTickCount64() - lastReport > 500 && EscapeBehindOtherKeys()) return lose();
         if (quietLimitMs != INFINITE && block_) {
             const uint32_t working = Read(block_->working);
             if (working != lastWorking || r == WAIT_OBJECT_0 + 1) {

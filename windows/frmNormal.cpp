@@ -462,7 +462,7 @@ void FrmNormal::Form_KeyDown(int& keyCode, int shift) {
     // Escape stops a running high-quality scaling at its next report, whatever the modifiers.
     if (keyCode == VK_ESCAPE) {
         ResizeCancel = kTrue;
-        frmBackground.CancelRender();  // the fast result stays
+        frmBackground.Arrive(Arriving::Escape);  // a rendering stops; the fast result stays
     }
     if (Step step; StepForKey(keyCode, shift, step)) {
         keyCode = 0;  // not also a page of a focused bar

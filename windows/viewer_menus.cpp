@@ -19,7 +19,7 @@ void RefreshPresetItems(forms::Menu (&items)[7], forms::Menu& separator) {
 }
 
 void SwitchViewerWindow(forms::Form& leaving, bool& switchingForm, forms::Form& next) {
-    frmBackground.FinishRender();  // the other window shows the rendering's result
+    frmBackground.Arrive(Arriving::ReadsPicture);  // the other window shows the rendering's result
     CheckWindowPoint(leaving);
     switchingForm = true;
     leaving.Unload();

@@ -3,6 +3,7 @@
 // "Load ..." progress while a plug-in decodes.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -96,12 +97,18 @@ TEST_F(PluginViewerTest, TheOpenDialogShowsLoadPercentagesWhileAPluginDecodes) {
 TEST_F(PluginViewerTest, ClosingTheWindowDuringADecodeEndsCleanly) {
     frmBackground.Load();
     frmNormal.Show();
-    // The close waits in the queue until the progress handler pumps events.
+    // The close waits in the queue during the load, which gives way to it;
+    // then the program's loop closes the window, with no word about the file.
     PostMessageW(frmNormal.hWnd(), WM_CLOSE, 0, 0);
     {
+        MsgBoxRecorder boxes;
         FileDialogAnswer answer(files / L"tall.ppm");
         OpenPictureLoad(frmNormal.picView, &frmNormal.lblProgress, frmNormal, true);
+        EXPECT_TRUE(frmNormal.IsLoaded());  // nothing ran inside the load
+        EXPECT_NE(CurrentFileName, files / L"tall.ppm");
+        EXPECT_TRUE(boxes.calls.empty());
     }
+    forms::DoEvents();
     EXPECT_FALSE(frmNormal.IsLoaded());
     EXPECT_FALSE(frmBackground.IsLoaded());
     EXPECT_EQ(forms::LoadedFormCount(), 0);
@@ -127,6 +134,7 @@ TEST_F(PluginViewerTest, WithoutRegistrationTheControlComesFromTheLibraryBesideT
         FileDialogAnswer answer(files / L"tall.ppm");
         OpenPictureLoad(frmNormal.picView, &frmNormal.lblProgress, frmNormal, true);
     }
+    forms::DoEvents();
     EXPECT_FALSE(frmBackground.IsLoaded());
     EXPECT_FALSE(frmBackground.SusiePlugin.HasControl());
     ClearStoredSettings();
@@ -231,4 +239,126 @@ TEST_F(PluginViewerTest, ThePlatformsFormatsNeverReachAPluginThatClaimsEverythin
     EXPECT_EQ(frmBackground.picLoad.ScaleWidth(), 2);
     EXPECT_EQ(PixelOf(frmBackground.picLoad.GetPicture(), 1, 1), 0xFF00FFu);
     SetWindowLongPtrW(frmNormal.lblProgress.hWnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(gLabelProc));
+}
+
+namespace {
+// Ends this process's plug-in hosts after `ms`: a load that never gives up
+// fails its test instead of hanging it.
+struct HostWatchdog {
+    explicit HostWatchdog(DWORD ms) : ms_(ms) { thread_ = CreateThread(nullptr, 0, &Run, this, 0, nullptr); }
+    ~HostWatchdog() {
+        SetEvent(stop_);
+        WaitForSingleObject(thread_, INFINITE);
+        CloseHandle(thread_);
+        CloseHandle(stop_);
+    }
+    static DWORD WINAPI Run(void* self) {
+        auto* w = static_cast<HostWatchdog*>(self);
+        if (WaitForSingleObject(w->stop_, w->ms_) == WAIT_OBJECT_0) return 0;
+        RunProcess(L"taskkill.exe /f /im QuillmountHost64.exe");
+        RunProcess(L"taskkill.exe /f /im QuillmountHost32.exe");
+        return 0;
+    }
+    DWORD ms_;
+    HANDLE stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE thread_;
+};
+}  // namespace
+
+// Commands that arrive while a slow plug-in loads: none runs inside the load.
+// A new picture (a dropped file) or closing makes the load give way, without
+// a word about the file left; a new view, reading the picture and the rest
+// wait and then act on the loaded picture, with their modifier keys. Fails
+// where the load's progress handler ran every command inside it.
+TEST_F(PluginViewerTest, CommandsDuringALoadWaitForItOrMakeItGiveWay) {
+    TempDir slow;
+    InstallTestPlugin(L"slow_pnm", slow.path());
+    SetPluginFolder(slow.path());
+    frmBackground.Load();
+    ASSERT_TRUE(frmBackground.PictureLoadRun(DataPath(L"sample.jpg"), true));
+    frmNormal.Show();
+    Settings.ViewDefaultSize = kFalse;  // a new picture keeps the view size
+    const auto keys = [] { return frmNormal.picView.hWnd(); };  // the window is made anew after closing
+    const struct {
+        const char* what;
+        std::function<void()> arrive;
+        bool ctrl, givesWay;
+        std::function<void()> after;
+    } cases[] = {
+        {"a dropped file",
+         [&] { PostMessageW(keys(), WM_DROPFILES, reinterpret_cast<WPARAM>(DropFileList({DataPath(L"sample.gif")})), 0); },
+         false, true, [] { EXPECT_EQ(CurrentFileName, DataPath(L"sample.gif")); }},
+        {"closing", [] { PostMessageW(frmNormal.hWnd(), WM_CLOSE, 0, 0); }, false, true,
+         [] { EXPECT_FALSE(frmNormal.IsLoaded()); }},
+        {"100 % (Ctrl+D)", [&] { PostMessageW(keys(), WM_KEYDOWN, 'D', 0); }, true, false,
+         [] { EXPECT_EQ(CurrentViewSize, 100); }},
+        {"copy (Ctrl+C)", [&] { PostMessageW(keys(), WM_KEYDOWN, 'C', 0); }, true, false, [] {
+             forms::Picture copied;
+             ASSERT_EQ(ClipboardGetData(copied), S_OK);
+             EXPECT_EQ(copied.HeightPixels(), 200);  // the loaded picture, at 100 %: no question asked
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (!frmNormal.IsLoaded()) {
+            frmBackground.Load();
+            frmNormal.Show();
+        }
+        EmptyTheClipboard();
+        CurrentViewSize = c.ctrl && std::string(c.what).find("100") != std::string::npos ? 150 : 100;
+        const int16_t view = CurrentViewSize;
+        MsgBoxRecorder boxes;
+        c.arrive();
+        BYTE state[256] = {};
+        if (c.ctrl) state[VK_CONTROL] = 0x80;
+        SetKeyboardState(state);  // the keys as pressed
+        const ULONGLONG start = GetTickCount64();
+        {
+            FileDialogAnswer answer(files / L"tall.ppm");
+            OpenPictureLoad(frmNormal.picView, &frmNormal.lblProgress, frmNormal, true);
+        }
+        BYTE none[256] = {};
+        SetKeyboardState(none);
+        const ULONGLONG took = GetTickCount64() - start;
+        // Nothing ran inside the load.
+        EXPECT_TRUE(frmNormal.IsLoaded());
+        EXPECT_EQ(CurrentViewSize, view);
+        EXPECT_TRUE(forms::Picture().Empty() && !ClipboardOffersPicture());
+        EXPECT_EQ(CurrentFileName == files / L"tall.ppm", !c.givesWay);
+        EXPECT_TRUE(c.givesWay ? took < 2000 : took >= 3000) << took << " ms";  // 100 reports 40 ms apart
+        EXPECT_TRUE(boxes.calls.empty());
+        PumpUntilRendered();
+        forms::DoEvents();  // the program's loop: the command runs now
+        c.after();
+    }
+    ClearStoredSettings();
+}
+
+// Escape behind other keys reaches a hung plug-in: the load is given up (the
+// user told as for any file it cannot read), the other keys run afterwards.
+TEST_F(PluginViewerTest, EscapeBehindOtherKeysGivesUpAHungPlugin) {
+    TempDir hung;
+    InstallTestPlugin(L"endless", hung.path());
+    SetPluginFolder(hung.path());
+    WriteBytes(files / L"bad.crsh", {'C', 'R', 'S', 'H'});
+    frmBackground.Load();
+    ASSERT_TRUE(frmBackground.PictureLoadRun(DataPath(L"sample.jpg"), true));
+    frmNormal.Show();
+    const HWND keys = frmNormal.picView.hWnd();
+    PostMessageW(keys, WM_KEYDOWN, VK_RIGHT, 0);
+    PostMessageW(keys, WM_KEYUP, VK_RIGHT, 0);
+    PostMessageW(keys, WM_KEYDOWN, VK_ESCAPE, 0);
+    MsgBoxRecorder boxes;
+    const ULONGLONG start = GetTickCount64();
+    {
+        HostWatchdog watchdog(15000);
+        FileDialogAnswer answer(files / L"bad.crsh");
+        OpenPictureLoad(frmNormal.picView, &frmNormal.lblProgress, frmNormal, true);
+    }
+    EXPECT_LT(GetTickCount64() - start, 5000u);
+    ASSERT_EQ(boxes.calls.size(), 1u);
+    EXPECT_EQ(boxes.calls[0].prompt, L"画像ファイルを開くことが出来ませんでした！");
+    EXPECT_EQ(CurrentFileName, DataPath(L"sample.jpg"));
+    MSG m;
+    EXPECT_TRUE(PeekMessageW(&m, keys, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE) && m.wParam == VK_RIGHT);  // still to come
 }
