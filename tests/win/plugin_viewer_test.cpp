@@ -295,8 +295,12 @@ TEST_F(PluginViewerTest, CommandsDuringALoadWaitForItOrMakeItGiveWay) {
         {"copy (Ctrl+C)", [&] { PostMessageW(keys(), WM_KEYDOWN, 'C', 0); }, true, false, [] {
              forms::Picture copied;
              ASSERT_EQ(ClipboardGetData(copied), S_OK);
-             EXPECT_EQ(copied.HeightPixels(), 200);  // the loaded picture, at 100 %: no question asked
+             // The loaded picture, at 100 %: no question asked.
+             EXPECT_EQ(copied.HeightPixels(), 200);
+             EXPECT_EQ(PixelOf(copied, 1, 199), 0x404040u);
          }},
+        {"minimizing (Ctrl+M), which touches no picture", [&] { PostMessageW(keys(), WM_KEYDOWN, 'M', 0); }, true,
+         false, [] { EXPECT_TRUE(IsIconic(frmNormal.hWnd())); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -322,9 +326,14 @@ TEST_F(PluginViewerTest, CommandsDuringALoadWaitForItOrMakeItGiveWay) {
         const ULONGLONG took = GetTickCount64() - start;
         // Nothing ran inside the load.
         EXPECT_TRUE(frmNormal.IsLoaded());
+        EXPECT_FALSE(IsIconic(frmNormal.hWnd()));
         EXPECT_EQ(CurrentViewSize, view);
-        EXPECT_TRUE(forms::Picture().Empty() && !ClipboardOffersPicture());
+        EXPECT_FALSE(ClipboardOffersPicture());
         EXPECT_EQ(CurrentFileName == files / L"tall.ppm", !c.givesWay);
+        if (!c.givesWay) {
+            EXPECT_EQ(frmNormal.Caption(), L"tall.ppm - Tamsel2" + std::wstring(view == 100 ? L"" : L" (150%)"));
+            EXPECT_EQ(frmBackground.picLoad.ScaleHeight(), 200);
+        }
         EXPECT_TRUE(c.givesWay ? took < 2000 : took >= 3000) << took << " ms";  // 100 reports 40 ms apart
         EXPECT_TRUE(boxes.calls.empty());
         PumpUntilRendered();
