@@ -105,15 +105,26 @@ void FrmBackground::StartRender(forms::PictureBox* picView, forms::Label* label)
 }
 
 void FrmBackground::FinishRender() {
+    // Other keys wait, with their modifiers, until the command that waits here has run.
+    forms::HoldingInput hold;
     while (mJob) {
         HANDLE worker = mJob->Worker();
         MsgWaitForMultipleObjectsEx(worker ? 1 : 0, &worker, 100, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         MSG m;
-        // Its own reports and its end; paint for every window; Escape, and no other command.
+        // Its own reports and its end; paint for every window; Escape wherever it waits, and no other command.
         while (mJob && PeekMessageW(&m, mNotify, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
         while (PeekMessageW(&m, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) DispatchMessageW(&m);
-        if (mJob && PeekMessageW(&m, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE) && m.wParam == VK_ESCAPE) {
-            PeekMessageW(&m, m.hwnd, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE);
+        bool escape = false;
+        forms::HoldKeys(
+            [](const MSG& key, int shift, void* escape) {
+                const bool stop = key.message == WM_KEYDOWN &&
+                                  Decide(Work::Render, CommandOfKey(static_cast<int>(key.wParam), shift)) ==
+                                      Decision::CancelOnly;
+                if (stop) *static_cast<bool*>(escape) = true;
+                return stop;
+            },
+            &escape);
+        if (escape && mJob) {
             ResizeCancel = kTrue;
             CancelRender();
         }
