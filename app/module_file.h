@@ -21,4 +21,12 @@ inline std::wstring ModuleFileName(HMODULE module) {
     }
 }
 
+// The short (8.3) form of an existing path, for calls that keep names in
+// 260-character buffers; empty where the volume keeps no short names.
+inline std::wstring ShortPathOf(const std::wstring& path) {
+    std::wstring shortName(path.size() + 1, L'\0');
+    const DWORD n = GetShortPathNameW(path.c_str(), shortName.data(), static_cast<DWORD>(shortName.size()));
+    return n && n < shortName.size() ? shortName.substr(0, n) : std::wstring();
+}
+
 }  // namespace tamsel

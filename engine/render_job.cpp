@@ -54,12 +54,10 @@ void RenderJob::Run() {
 }
 
 void RenderJob::GiveArrays(std::vector<uint8_t>& source, std::vector<uint8_t>& target) {
-    Cancel();
-    Wait();
-    source.swap(source_);
-    target.swap(target_);
-    std::vector<uint8_t>().swap(source_);
-    std::vector<uint8_t>().swap(target_);
+    Wait();  // the worker is done with them
+    source = std::move(source_);
+    target = std::move(target_);
+    source_.clear(), target_.clear();
 }
 
 }  // namespace tamsel

@@ -11,6 +11,7 @@ namespace {
 
 constexpr int kYesNoCancelInformation = 67;
 
+// The one place that reads the picture shown: a rendering in flight finishes first.
 forms::Picture ChosenPicture(bool blnNaturalSize) {
     frmBackground.Arrive(Arriving::ReadsPicture);
     return blnNaturalSize ? frmBackground.picLoad.GetPicture() : frmBackground.picBlt.Image();
@@ -18,8 +19,6 @@ forms::Picture ChosenPicture(bool blnNaturalSize) {
 
 // At 100 % the picture's own size without asking; otherwise Yes is the size shown.
 void WithSizeCheck(const wchar_t* prompt, const wchar_t* title, void (*action)(bool)) {
-    // The question is about the picture as it will be: a rendering in flight finishes first.
-    frmBackground.Arrive(Arriving::ReadsPicture);
     int answer = 0;
     if (CurrentViewSize != 100) answer = forms::MsgBox(prompt, kYesNoCancelInformation, title);
     if (answer == IDNO || CurrentViewSize == 100) {
@@ -62,9 +61,7 @@ void PastePicture(forms::PictureBox& picView, forms::Label* lblProgress, forms::
     forms::Picture picture;
     if (FAILED(ClipboardGetData(picture)) || !frmBackground.picLoad.SetPicture(picture)) return;
     frmBackground.NewView();
-    // The name goes with the picture at once: a command run from the scaler's
-    // event pump must not find the clipboard's picture under the old name, nor
-    // have its own picture named "ClipboardPicture" afterwards.
+    // The name goes with the picture at once, before anything is shown.
     CurrentFileName = kClipboardMarker;
     if (Settings.ViewDefaultSize) CurrentViewSize = 100;
     ApplyViewSize(picView, lblProgress, form, blnTitleFrame);

@@ -118,9 +118,8 @@ bool HostClient::Launch() {
     // short form, or else its extended-length form, which names the program.
     std::wstring application = program_;
     if (application.size() >= MAX_PATH) {
-        std::wstring shortName(application.size() + 1, L'\0');
-        const DWORD n = GetShortPathNameW(program_.c_str(), shortName.data(), static_cast<DWORD>(shortName.size()));
-        application = n && n < MAX_PATH ? shortName.substr(0, n) : ExtendedLength(program_);
+        const std::wstring shortName = tamsel::ShortPathOf(program_);
+        application = !shortName.empty() && shortName.size() < MAX_PATH ? shortName : ExtendedLength(program_);
     }
     STARTUPINFOW si{};
     si.cb = sizeof si;

@@ -2,6 +2,7 @@
 
 #include <olectl.h>
 
+#include "app/module_file.h"
 #include "pluginhost/SusiePlugin.h"
 
 namespace quillmount {
@@ -41,9 +42,8 @@ HRESULT LoadTypeLibAt(const std::wstring& path, ITypeLib** lib) {
     HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib);
     if (FAILED(hr) && path.size() >= MAX_PATH) {
         // Type-library loaders that keep names in 260-character buffers take the short form.
-        std::wstring shortName(path.size() + 1, L'\0');
-        const DWORD n = GetShortPathNameW(path.c_str(), shortName.data(), static_cast<DWORD>(shortName.size()));
-        if (n && n < shortName.size()) hr = LoadTypeLibEx(shortName.substr(0, n).c_str(), REGKIND_NONE, lib);
+        const std::wstring shortName = tamsel::ShortPathOf(path);
+        if (!shortName.empty()) hr = LoadTypeLibEx(shortName.c_str(), REGKIND_NONE, lib);
     }
     return hr;
 }

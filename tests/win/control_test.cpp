@@ -6,6 +6,7 @@
 #include <olectl.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -126,6 +127,19 @@ std::string Output(const std::wstring& commandLine) {
     return out;
 }
 
+// LoadSusiePicture of a file, late-bound: pixel (x, y) of the picture object
+// it returns; nothing when the call failed or returned no picture.
+std::optional<uint32_t> LoadedPixel(IDispatch* control, const std::wstring& file, int x, int y) {
+    Call l = Invoke(control, 0x60030008, DISPATCH_METHOD, {Text(file)});
+    std::optional<uint32_t> pixel;
+    IPicture* pic = nullptr;
+    if (l.hr == S_OK && V_VT(&l.result) == VT_DISPATCH && V_DISPATCH(&l.result) &&
+        SUCCEEDED(V_DISPATCH(&l.result)->QueryInterface(IID_IPicture, reinterpret_cast<void**>(&pic))))
+        pixel = PixelOf(forms::Picture(pic, false), x, y);
+    VariantClear(&l.result);
+    return pixel;
+}
+
 std::vector<uint8_t> TallPpm() {  // 1 x 120, reported row by row
     std::string s = "P6 1 120 255\n";
     s.append(360, '\x7f');
@@ -209,14 +223,7 @@ TEST_F(ControlTest, StartFindsThePluginsAndPicturesLoadWithProgressEvents) {
     }
 
     WriteBytes(files / L"tall.ppm", TallPpm());
-    Call l = Invoke(control, 0x60030008, DISPATCH_METHOD, {Text(files / L"tall.ppm")});
-    ASSERT_EQ(l.hr, S_OK);
-    ASSERT_EQ(V_VT(&l.result), VT_DISPATCH);
-    ASSERT_NE(V_DISPATCH(&l.result), nullptr);
-    IPicture* pic = nullptr;
-    ASSERT_EQ(V_DISPATCH(&l.result)->QueryInterface(IID_IPicture, reinterpret_cast<void**>(&pic)), S_OK);
-    EXPECT_EQ(PixelOf(forms::Picture(pic, false), 0, 119), 0x7F7F7Fu);
-    VariantClear(&l.result);
+    EXPECT_EQ(LoadedPixel(control, files / L"tall.ppm", 0, 119), 0x7F7F7Fu);
     EXPECT_EQ(seenValue, 30);
     EXPECT_EQ(seenMax, 120);
     EXPECT_GT(sink.events, 30);
@@ -508,13 +515,7 @@ TEST_F(ControlTest, PluginsOfBothBitnessesWorkThroughTheControlAndACrashIsAnUnre
     IConnectionPoint* cp = Connect(control, sink, cookie);
     ASSERT_NE(cp, nullptr);
     WriteBytes(files / L"tall.ppm", TallPpm());
-    Call l = Invoke(control, 0x60030008, DISPATCH_METHOD, {Text(files / L"tall.ppm")});
-    ASSERT_EQ(l.hr, S_OK);
-    ASSERT_NE(V_DISPATCH(&l.result), nullptr);
-    IPicture* pic = nullptr;
-    ASSERT_EQ(V_DISPATCH(&l.result)->QueryInterface(IID_IPicture, reinterpret_cast<void**>(&pic)), S_OK);
-    EXPECT_EQ(PixelOf(forms::Picture(pic, false), 0, 119), 0x7F7F7Fu);
-    VariantClear(&l.result);
+    EXPECT_EQ(LoadedPixel(control, files / L"tall.ppm", 0, 119), 0x7F7F7Fu);
     EXPECT_EQ(sink.events, 61);  // every report of the plug-in, every other row of 120 and the last
     EXPECT_EQ(lastValue, 120);
     EXPECT_EQ(lastMax, 120);
@@ -585,13 +586,7 @@ TEST_F(ControlTest, FromAFolderBeyond260CharactersItsTypeLibraryAndPluginsAreFou
     EXPECT_EQ(id, 0x60030008);
     ASSERT_EQ(Invoke(deep, 0x60030005, DISPATCH_METHOD).hr, S_OK);
     WriteBytes(files / L"tall.ppm", TallPpm());
-    Call l = Invoke(deep, 0x60030008, DISPATCH_METHOD, {Text(files / L"tall.ppm")});
-    ASSERT_EQ(l.hr, S_OK);
-    ASSERT_NE(V_DISPATCH(&l.result), nullptr);
-    IPicture* pic = nullptr;
-    ASSERT_EQ(V_DISPATCH(&l.result)->QueryInterface(IID_IPicture, reinterpret_cast<void**>(&pic)), S_OK);
-    EXPECT_EQ(PixelOf(forms::Picture(pic, false), 0, 119), 0x7F7F7Fu);
-    VariantClear(&l.result);
+    EXPECT_EQ(LoadedPixel(deep, files / L"tall.ppm", 0, 119), 0x7F7F7Fu);
     deep->Release();
 
     // Registered from there (as regsvr32 /n /i:user does), under its whole name.
