@@ -60,6 +60,7 @@ void FrmBackground::Form_Unload(int& cancel) {
 }
 
 bool FrmBackground::PictureLoadRun(std::wstring strFileName, bool blnErrMsgbox) {
+    mGaveWay.clear();
     forms::Picture picture;
     bool loaded = SUCCEEDED(LoadPicture(strFileName, picture)) && picLoad.SetPicture(picture);
     if (!loaded) {
@@ -70,7 +71,10 @@ bool FrmBackground::PictureLoadRun(std::wstring strFileName, bool blnErrMsgbox) 
         loaded = SusiePlugin.LoadSusiePicture(strFileName, fromHost) == S_OK && !fromHost.Empty() &&
                  picLoad.SetPicture(fromHost);
         // Given up for a newer picture the user asked for: that one comes next, without a word about this one.
-        if (!loaded && std::exchange(mLoadLeftForNewPicture, false)) return false;
+        if (!loaded && std::exchange(mLoadLeftForNewPicture, false)) {
+            mGaveWay = std::move(strFileName);
+            return false;
+        }
     }
     if (!loaded) {
         // Last, so that a user's plug-in keeps the formats it reads.
@@ -98,7 +102,7 @@ void FrmBackground::SettleOpenDialog() {
 
 void FrmBackground::PictureLoad(forms::Label* lblProgress) {
     SettleOpenDialog();
-    // An open nested in another load's progress event gives the label back after it.
+    // The label serves this load only; the one set before comes back after it.
     forms::Label* const outer = mlblProgress;
     mlblProgress = lblProgress;
     if (CommonDialog.ShowOpen() == forms::DialogResult::Ok) PictureLoadRun(CommonDialog.FileName, true);

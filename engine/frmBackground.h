@@ -29,6 +29,8 @@ public:
     void PictureLoad(forms::Label* lblProgress);
     // Loads the file into picLoad; True on success. A failure keeps the old
     // picture and, with blnErrMsgbox, is reported in a message box.
+    // False too, with nothing said, when the load gave way to a newer picture
+    // the user asked for (GaveWay tells).
     // The name is taken by value: whatever a command run meanwhile does to
     // the variable it came from (the dialog's FileName, CurrentFileName), this
     // load names its own file.
@@ -38,6 +40,9 @@ public:
     // picture asked for (a dropped file, an open, a paste, a step) cancels it
     // too, and every command waits until the load has returned.
     void WhileLoading();
+    // The file the last PictureLoadRun gave up for a newer picture the user
+    // asked for; empty when it did not.
+    const std::wstring& GaveWay() const { return mGaveWay; }
     // The open dialog's filter, made when first needed (PictureLoad does).
     void SettleOpenDialog();
     // The patterns of the dialog's "all pictures" entry ("*.bmp;*.jpg;...").
@@ -93,7 +98,8 @@ private:
     void EndRender(bool publish);
 
     forms::Label* mlblProgress = nullptr;
-    bool mLoadLeftForNewPicture = false;
+    bool mLoadLeftForNewPicture = false;  // asked during the load in flight
+    std::wstring mGaveWay;
     bool mFilterPending = false;
     std::wstring mPicturePatterns;
     uint32_t mViewSerial = 0;

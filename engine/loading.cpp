@@ -16,7 +16,8 @@ namespace tamsel {
 namespace {
 
 // The first of the files that a decoder reads into the engine, with the
-// "Load ..." label meanwhile; False when none.
+// "Load ..." label meanwhile; False when none, or when a load gave way to a
+// newer picture the user asked for (the rest are not tried then).
 bool LoadFirstReadable(const std::vector<std::wstring>& fileNames, forms::Label* lblProgress) {
     if (lblProgress) {
         lblProgress->SetCaption(L"Load ...");
@@ -29,7 +30,7 @@ bool LoadFirstReadable(const std::vector<std::wstring>& fileNames, forms::Label*
         } catch (...) {
             ok = false;
         }
-        if (ok) break;
+        if (ok || !frmBackground.GaveWay().empty()) break;
     }
     if (lblProgress) lblProgress->SetVisible(false);
     return ok;
@@ -56,7 +57,12 @@ bool SameNameOnDisk(const std::wstring& a, const std::wstring& b) {
            CSTR_EQUAL;
 }
 
-bool gStepping = false;
+// A step whose load gave way to the next key: the next step counts from the
+// file it was going to, as long as no other picture came meanwhile, so that
+// held keys move one picture each however slow the plug-in.
+struct {
+    std::wstring current, from;
+} gStepFrom;
 
 }  // namespace
 
@@ -88,44 +94,39 @@ bool HasCurrentFile() { return !CurrentFileName.empty() && CurrentFileName != kC
 
 bool StepPictureLoad(Step step, forms::PictureBox& picView, forms::Label* lblProgress, forms::Form& form,
                      bool blnTitleFrame) {
-    // A held key repeats while a slow plug-in loads: those repeats would step
-    // from the file being left, so they are dropped. A step during the
-    // rendering that follows a load is a step from the new picture, as usual.
-    if (!HasCurrentFile() || gStepping) return false;
-    bool loaded = false;
-    {
-        gStepping = true;
-        struct Done {
-            ~Done() { gStepping = false; }
-        } done;
-        // Named as the folder lists it: a short (8.3) name in its long form.
-        std::wstring current = CurrentFileName;
-        if (const DWORD n = GetLongPathNameW(current.c_str(), nullptr, 0)) {
-            std::wstring whole(n, L'\0');
-            const DWORD got = GetLongPathNameW(current.c_str(), whole.data(), n);
-            if (got && got < n) current = whole.substr(0, got);
-        }
-        const size_t slash = current.find_last_of(L"\\/");
-        std::vector<std::wstring> tries;
-        if (slash != std::wstring::npos) {
-            const std::wstring folder = current.substr(0, slash);
-            const auto sorted =
-                PictureNames(OrdinaryFiles(folder + L"\\*"), SplitPatterns(frmBackground.PicturePatterns()), ShellOrder);
-            for (const std::wstring& name :
-                 StepCandidates(sorted, current.substr(slash + 1), step, ShellOrder, SameNameOnDisk))
-                tries.push_back(folder + L"\\" + name);
-        }
-        // A new picture to try: the old one's rendering is of no use. At the
-        // folder's end nothing changes and the rendering goes on.
-        if (!tries.empty()) frmBackground.Arrive(Arriving::NewPicture);
-        loaded = !tries.empty() && LoadFirstReadable(tries, lblProgress);
+    if (!HasCurrentFile()) return false;
+    // Named as the folder lists it: a short (8.3) name in its long form.
+    std::wstring current = gStepFrom.current == CurrentFileName ? gStepFrom.from : CurrentFileName;
+    gStepFrom = {};
+    if (const DWORD n = GetLongPathNameW(current.c_str(), nullptr, 0)) {
+        std::wstring whole(n, L'\0');
+        const DWORD got = GetLongPathNameW(current.c_str(), whole.data(), n);
+        if (got && got < n) current = whole.substr(0, got);
     }
-    if (!loaded) {
+    std::vector<std::wstring> tries;
+    const size_t slash = current.find_last_of(L"\\/");
+    if (slash != std::wstring::npos) {
+        const std::wstring folder = current.substr(0, slash);
+        const auto sorted =
+            PictureNames(OrdinaryFiles(folder + L"\\*"), SplitPatterns(frmBackground.PicturePatterns()), ShellOrder);
+        for (const std::wstring& name : StepCandidates(sorted, current.substr(slash + 1), step, ShellOrder, SameNameOnDisk))
+            tries.push_back(folder + L"\\" + name);
+    }
+    if (tries.empty()) {  // the folder's end: nothing changes, a rendering goes on
         forms::Beep();
         return false;
     }
-    ShowLoaded(picView, lblProgress, form, blnTitleFrame);
-    return true;
+    frmBackground.Arrive(Arriving::NewPicture);  // the old picture's rendering is of no use
+    if (LoadFirstReadable(tries, lblProgress)) {
+        ShowLoaded(picView, lblProgress, form, blnTitleFrame);
+        return true;
+    }
+    if (!frmBackground.GaveWay().empty()) {
+        gStepFrom = {CurrentFileName, frmBackground.GaveWay()};
+        return false;  // the key it gave way to steps on from there
+    }
+    forms::Beep();
+    return false;
 }
 
 std::wstring MakeCaption() { return MakeCaption(PlatformFileSystem(), CurrentFileName, CurrentViewSize); }

@@ -11,6 +11,7 @@
 #include "engine/frmBackground.h"
 #include "engine/loading.h"
 #include "engine/picture_services.h"
+#include "forms/dialog_controls.h"
 #include "test_support.h"
 #include "windows/frmNormal.h"
 
@@ -370,4 +371,36 @@ TEST_F(PluginViewerTest, EscapeBehindOtherKeysGivesUpAHungPlugin) {
     EXPECT_EQ(CurrentFileName, DataPath(L"sample.jpg"));
     MSG m;
     EXPECT_TRUE(PeekMessageW(&m, keys, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE) && m.wParam == VK_RIGHT);  // still to come
+}
+
+namespace {
+int gBeeps = 0;
+void CountBeep() { ++gBeeps; }
+}  // namespace
+
+// PageDown held while a slow plug-in loads: the step in flight gives way to
+// the next key, which steps on from the picture the first was going to, so
+// each key moves one picture and nothing beeps. Fails where the giving-way
+// load was taken for an unreadable file and the next one was tried instead.
+TEST_F(PluginViewerTest, KeysHeldDuringSlowStepsMoveOnePictureEach) {
+    TempDir slow, folder;
+    InstallTestPlugin(L"slow_pnm", slow.path());
+    SetPluginFolder(slow.path());
+    std::string ppm = "P6 2 20 255\n";
+    ppm.append(120, '\x40');
+    for (const wchar_t* name : {L"a.ppm", L"b.ppm", L"c.ppm", L"d.ppm", L"e.ppm"})
+        WriteBytes(folder / name, std::vector<uint8_t>(ppm.begin(), ppm.end()));
+    gBeeps = 0;
+    forms::SetBeepHook(&CountBeep);
+    frmBackground.Load();
+    ASSERT_TRUE(frmBackground.PictureLoadRun(folder / L"a.ppm", false));
+    frmNormal.Show();
+    PostMessageW(frmNormal.picView.hWnd(), WM_KEYDOWN, VK_NEXT, 0);
+    PostMessageW(frmNormal.picView.hWnd(), WM_KEYDOWN, VK_NEXT, 0);
+    frmNormal.StepPicture(Step::Next);  // a to b, while two more keys wait
+    forms::DoEvents();
+    EXPECT_EQ(CurrentFileName, folder / L"d.ppm");
+    EXPECT_EQ(frmNormal.Caption(), L"d.ppm - Tamsel2");
+    EXPECT_EQ(gBeeps, 0);
+    forms::SetBeepHook(nullptr);
 }
