@@ -1,10 +1,13 @@
 // Start-up: options, the engine, the first picture, the first viewer window.
 #include "app/file_system.h"
 #include "app/mdlTamsel.h"
+#include "app/module_file.h"
+#include "app/open_with.h"
 #include "app/settings_store.h"
 #include "app/startup_rules.h"
 #include "engine/frmBackground.h"
 #include "engine/loading.h"
+#include "engine/open_filter.h"
 #include "engine/save_copy_paste.h"
 #include "version.h"
 #include "windows/frmNoTitleFrame.h"
@@ -59,6 +62,15 @@ void Main(const std::wstring& commandLine) {
         frmNoTitleFrame.Show();
         break;
     }
+}
+
+int RunOpenWith(OpenWithSwitch what) {
+    if (what == OpenWithSwitch::Remove) return FAILED(UnregisterOpenWith()) ? 1 : 0;
+    // The types of the open dialog's "all pictures" entry, plug-ins' included, as installed now.
+    frmBackground.Load();
+    const std::vector<std::wstring> types = PictureTypes(frmBackground.PicturePatterns(), {});
+    frmBackground.Unload();
+    return FAILED(RegisterOpenWith(ModuleFileName(nullptr), types)) ? 1 : 0;
 }
 
 }  // namespace tamsel

@@ -31,6 +31,9 @@ std::wstring ProgramFolder();
 
 // Start-up with the raw command-line text after the program's name.
 void Main(const std::wstring& commandLine);
+// The installer's "Open with" switch: writes or removes the entries and ends (the exit code).
+enum class OpenWithSwitch;
+int RunOpenWith(OpenWithSwitch what);
 
 // Unloads the engine form, then writes every option; only when the last
 // viewer window closes for good.

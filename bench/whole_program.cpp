@@ -21,8 +21,8 @@
 #include "engine/view_size.h"
 #include "forms/form.h"
 #include "forms/picture.h"
-#include "pluginhost/SPIFile.h"
-#include "pluginhost/SPIManager.h"
+#include "pluginhost/susie/SPIFile.h"
+#include "pluginhost/susie/SPIManager.h"
 #include "windows/frmNormal.h"
 
 namespace tamsel::bench {

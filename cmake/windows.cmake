@@ -50,34 +50,40 @@ add_custom_command(
   OUTPUT ${QM_GEN}/Quillmount_h.h ${QM_GEN}/Quillmount_i.c ${QM_GEN}/Quillmount.tlb
   COMMAND ${FAKETIME} -f "2026-01-01 00:00:00" ${WIDL} ${WIDL_TARGET} -I/usr/include/wine/wine/windows -L ${WINE_PE_DIR}
           -h -H ${QM_GEN}/Quillmount_h.h -u -U ${QM_GEN}/Quillmount_i.c -t -T ${QM_GEN}/Quillmount.tlb
-          ${CMAKE_SOURCE_DIR}/pluginhost/Quillmount.idl
-  DEPENDS ${CMAKE_SOURCE_DIR}/pluginhost/Quillmount.idl)
+          ${CMAKE_SOURCE_DIR}/pluginhost/control/Quillmount.idl
+  DEPENDS ${CMAKE_SOURCE_DIR}/pluginhost/control/Quillmount.idl)
 
-# The Susie plug-in host: its classes, also linked directly by the tests.
+# The Susie core (plug-ins, trial, the host processes' client) and the
+# control on top of it; the host process links only the core. Tests link
+# these directly.
+add_library(quillmount_susie STATIC
+  pluginhost/susie/SPIFunction.cpp
+  pluginhost/susie/SPIFile.cpp
+  pluginhost/susie/SPIModule.cpp
+  pluginhost/susie/SPIManager.cpp
+  pluginhost/susie/plugin_trial.cpp
+  pluginhost/host/host_client.cpp
+)
+target_link_libraries(quillmount_susie PUBLIC tamsel_core ole32 oleaut32 uuid gdi32 user32 advapi32)
+target_compile_options(quillmount_susie PRIVATE ${TAMSEL_WARNINGS})
 add_library(quillmount_host STATIC
-  pluginhost/SPIFunction.cpp
-  pluginhost/SPIFile.cpp
-  pluginhost/SPIModule.cpp
-  pluginhost/SPIManager.cpp
-  pluginhost/SusiePlugin.cpp
-  pluginhost/registration.cpp
-  pluginhost/plugin_trial.cpp
-  pluginhost/host_client.cpp
+  pluginhost/control/SusiePlugin.cpp
+  pluginhost/control/registration.cpp
   ${QM_GEN}/Quillmount_i.c
   ${QM_GEN}/Quillmount_h.h
 )
 target_include_directories(quillmount_host PUBLIC ${QM_GEN})
-target_link_libraries(quillmount_host PUBLIC tamsel_core ole32 oleaut32 uuid gdi32 user32 advapi32)
+target_link_libraries(quillmount_host PUBLIC quillmount_susie)
 target_compile_options(quillmount_host PRIVATE ${TAMSEL_WARNINGS})
 
 # Quillmount.dll: the in-process COM server of the control SusiePlugin.
-add_library(Quillmount SHARED pluginhost/quillmount_dll.cpp pluginhost/open_with.cpp engine/wic_formats.cpp
-  pluginhost/Quillmount.def pluginhost/Quillmount.rc)
+add_library(Quillmount SHARED pluginhost/control/quillmount_dll.cpp
+  pluginhost/control/Quillmount.def pluginhost/control/Quillmount.rc)
 set_target_properties(Quillmount PROPERTIES PREFIX "" OUTPUT_NAME Quillmount)
 target_link_options(Quillmount PRIVATE $<$<CONFIG:Release>:-s>)
 target_link_libraries(Quillmount PRIVATE quillmount_host)
 target_include_directories(Quillmount PRIVATE ${QM_GEN})
-set_source_files_properties(pluginhost/Quillmount.rc PROPERTIES OBJECT_DEPENDS ${QM_GEN}/Quillmount.tlb)
+set_source_files_properties(pluginhost/control/Quillmount.rc PROPERTIES OBJECT_DEPENDS ${QM_GEN}/Quillmount.tlb)
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL i686)
   target_link_options(Quillmount PRIVATE -Wl,--enable-stdcall-fixup)
 endif()
@@ -89,9 +95,9 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
 else()
   set(QUILLMOUNT_HOST QuillmountHost32)
 endif()
-add_executable(QuillmountHost WIN32 pluginhost/host_main.cpp resources/manifest.rc)
+add_executable(QuillmountHost WIN32 pluginhost/host/host_main.cpp resources/manifest.rc)
 set_target_properties(QuillmountHost PROPERTIES OUTPUT_NAME ${QUILLMOUNT_HOST})
-target_link_libraries(QuillmountHost PRIVATE quillmount_host)
+target_link_libraries(QuillmountHost PRIVATE quillmount_susie)
 target_include_directories(QuillmountHost PRIVATE ${CMAKE_SOURCE_DIR}/resources)
 target_link_options(QuillmountHost PRIVATE -municode $<$<CONFIG:Release>:-s>)
 target_compile_options(QuillmountHost PRIVATE ${TAMSEL_WARNINGS})
@@ -103,6 +109,7 @@ add_library(tamsel_app STATIC
   app/settings_store.cpp
   app/file_system_win.cpp
   app/window_procs.cpp
+  app/open_with.cpp
   app/main.cpp
   engine/frmBackground.cpp
   engine/loading.cpp

@@ -102,7 +102,7 @@ Section
   CreateShortcut "$SMPROGRAMS\Tamsel2.lnk" "$INSTDIR\Tamsel2.exe" "" "$INSTDIR\Tamsel2.exe" 0
   ; The control for this user, by the library itself (its own bitness's regsvr32).
   ExecWait '"$SYSDIR\regsvr32.exe" /s /n /i:user "$INSTDIR\Quillmount.dll"'
-  ExecWait '"$SYSDIR\regsvr32.exe" /s /n /i:openwith "$INSTDIR\Quillmount.dll"'
+  ExecWait '"$INSTDIR\Tamsel2.exe" /openwith'
   WriteRegStr HKCU "${DIRKEY}" "InstallDir" "$INSTDIR"
   WriteRegStr HKCU "${UNKEY}" "DisplayName" "Tamsel2"
   WriteRegStr HKCU "${UNKEY}" "DisplayVersion" "${VERSION}"
@@ -118,7 +118,7 @@ SectionEnd
 
 Section "Uninstall"
   SetShellVarContext current
-  ExecWait '"$SYSDIR\regsvr32.exe" /s /u /n /i:openwith "$INSTDIR\Quillmount.dll"'
+  ExecWait '"$INSTDIR\Tamsel2.exe" /openwith:remove'
   ExecWait '"$SYSDIR\regsvr32.exe" /s /u /n /i:user "$INSTDIR\Quillmount.dll"'
   !insertmacro Files "${Remove}"
   Delete "$INSTDIR\Uninstall.exe"

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "pluginhost/plugin_formats.h"
+#include "pluginhost/susie/plugin_formats.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 4) return 0;

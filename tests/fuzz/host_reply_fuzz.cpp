@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "pluginhost/host_protocol.h"
+#include "pluginhost/host/host_protocol.h"
 
 using namespace quillmount::host;
 

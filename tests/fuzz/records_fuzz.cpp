@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "pluginhost/plugin_formats.h"
+#include "pluginhost/susie/plugin_formats.h"
 
 using namespace quillmount;
 

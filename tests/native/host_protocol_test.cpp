@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "pluginhost/host_protocol.h"
+#include "pluginhost/host/host_protocol.h"
 
 using namespace quillmount::host;
 

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <limits>
 
-#include "pluginhost/plugin_formats.h"
-#include "pluginhost/susie_records.h"
+#include "pluginhost/susie/plugin_formats.h"
+#include "pluginhost/susie/susie_records.h"
 
 using namespace quillmount;
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "pluginhost/susie_records.h"
+#include "pluginhost/susie/susie_records.h"
 
 #define SPI_EXPORT extern "C" __declspec(dllexport)
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/mdlTamsel.h"
-#include "pluginhost/registration.h"
+#include "pluginhost/control/registration.h"
 #include "test_support.h"
 
 using namespace testing_support;

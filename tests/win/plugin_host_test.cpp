@@ -10,10 +10,10 @@
 #include "app/file_system.h"
 #include "app/mdlTamsel.h"
 #include "forms/picture.h"
-#include "pluginhost/SPIFile.h"
-#include "pluginhost/SPIFunction.h"
-#include "pluginhost/SPIManager.h"
-#include "pluginhost/SPIModule.h"
+#include "pluginhost/susie/SPIFile.h"
+#include "pluginhost/susie/SPIFunction.h"
+#include "pluginhost/susie/SPIManager.h"
+#include "pluginhost/susie/SPIModule.h"
 #include "test_support.h"
 
 using namespace quillmount;

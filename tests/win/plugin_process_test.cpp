@@ -9,9 +9,9 @@
 #include <thread>
 #include <vector>
 
-#include "pluginhost/SPIFile.h"
-#include "pluginhost/SPIFunction.h"
-#include "pluginhost/SPIManager.h"
+#include "pluginhost/susie/SPIFile.h"
+#include "pluginhost/susie/SPIFunction.h"
+#include "pluginhost/susie/SPIManager.h"
 #include "test_support.h"
 
 using namespace quillmount;

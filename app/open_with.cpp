@@ -1,6 +1,6 @@
-#include "pluginhost/open_with.h"
+#include "app/open_with.h"
 
-namespace quillmount {
+namespace tamsel {
 
 namespace {
 
@@ -74,4 +74,12 @@ HRESULT UnregisterOpenWith() {
     return S_OK;
 }
 
-}  // namespace quillmount
+OpenWithSwitch OpenWithSwitchOf(const std::wstring& commandLine) {
+    std::wstring word = commandLine;
+    while (!word.empty() && word.back() == L' ') word.pop_back();
+    if (_wcsicmp(word.c_str(), L"/openwith") == 0) return OpenWithSwitch::Register;
+    if (_wcsicmp(word.c_str(), L"/openwith:remove") == 0) return OpenWithSwitch::Remove;
+    return OpenWithSwitch::None;
+}
+
+}  // namespace tamsel

@@ -38,8 +38,9 @@ public:
     std::shared_ptr<SPIFile> ExtractEntry(const std::shared_ptr<SPIFile>& file, const std::wstring& entryName);
 
     // (current, total, cancel by reference), once per progress report of the
-    // module at work (reports of a host that come faster than they are heard
-    // are taken together: the latest one is heard).
+    // module at work, in the order made, whether it runs here or in a host
+    // (a host keeps the latest thousands in a ring; after a cancel the rest
+    // go unheard, as the plug-in would have stopped).
     std::function<void(int32_t, int32_t, bool&)> OnDecoding;
 
     // For tests: the plug-in folder, the trial order, and where each plug-in

@@ -1,6 +1,6 @@
-#include "pluginhost/plugin_trial.h"
+#include "pluginhost/susie/plugin_trial.h"
 
-#include "pluginhost/SPIModule.h"
+#include "pluginhost/susie/SPIModule.h"
 
 namespace quillmount {
 

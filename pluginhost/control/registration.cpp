@@ -1,9 +1,9 @@
-#include "pluginhost/registration.h"
+#include "pluginhost/control/registration.h"
 
 #include <olectl.h>
 
 #include "app/module_file.h"
-#include "pluginhost/SusiePlugin.h"
+#include "pluginhost/control/SusiePlugin.h"
 
 namespace quillmount {
 namespace {

@@ -1,4 +1,4 @@
-#include "pluginhost/host_protocol.h"
+#include "pluginhost/host/host_protocol.h"
 
 #include <cstring>
 

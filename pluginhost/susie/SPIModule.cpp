@@ -1,9 +1,10 @@
-#include "pluginhost/SPIModule.h"
+#include "pluginhost/susie/SPIModule.h"
 
 #include <algorithm>
 #include <set>
 
-#include "pluginhost/SPIFile.h"
+#include "pluginhost/susie/SPIFile.h"
+#include "pluginhost/susie/utf16.h"
 
 namespace quillmount {
 namespace {
@@ -71,11 +72,6 @@ bool SPIModule::LoadInfo(const std::wstring& path) {
     modulePath_ = path;
     return true;
 }
-
-namespace {
-std::wstring Wide(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
-std::u16string Utf16(const std::wstring& s) { return std::u16string(s.begin(), s.end()); }
-}  // namespace
 
 bool SPIModule::Adopt(const std::wstring& path, const host::Description& description) {
     if (!modulePath_.empty() || path.empty() || description.isPicture == description.isArchive) return false;

@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "pluginhost/host_protocol.h"
-#include "pluginhost/plugin_formats.h"
-#include "pluginhost/plugin_trial.h"
+#include "pluginhost/host/host_protocol.h"
+#include "pluginhost/susie/plugin_formats.h"
+#include "pluginhost/susie/plugin_trial.h"
 
 namespace quillmount {
 

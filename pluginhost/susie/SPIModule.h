@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "pluginhost/SPIFunction.h"
-#include "pluginhost/host_protocol.h"
+#include "pluginhost/susie/SPIFunction.h"
+#include "pluginhost/host/host_protocol.h"
 
 namespace quillmount {
 

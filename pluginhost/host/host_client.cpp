@@ -1,17 +1,16 @@
-#include "pluginhost/host_client.h"
+#include "pluginhost/host/host_client.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "app/module_file.h"
-#include "pluginhost/SPIFile.h"
-#include "pluginhost/SPIFunction.h"
+#include "pluginhost/susie/SPIFile.h"
+#include "pluginhost/susie/SPIFunction.h"
+#include "pluginhost/susie/utf16.h"
 
 namespace quillmount {
 namespace {
 
-std::u16string Utf16(const std::wstring& s) { return std::u16string(s.begin(), s.end()); }
-std::wstring Wide(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
 
 std::wstring FolderOfThisModule() {
     HMODULE self = nullptr;

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "pluginhost/plugin_formats.h"
+#include "pluginhost/susie/plugin_formats.h"
 
 namespace quillmount {
 

@@ -1,13 +1,14 @@
-#include "pluginhost/SPIManager.h"
+#include "pluginhost/susie/SPIManager.h"
 
 #include <algorithm>
 
 #include "app/ordinary_files.h"
-#include "pluginhost/SPIFile.h"
-#include "pluginhost/SPIFunction.h"
-#include "pluginhost/SPIModule.h"
-#include "pluginhost/host_client.h"
-#include "pluginhost/plugin_trial.h"
+#include "pluginhost/susie/SPIFile.h"
+#include "pluginhost/susie/SPIFunction.h"
+#include "pluginhost/susie/SPIModule.h"
+#include "pluginhost/host/host_client.h"
+#include "pluginhost/susie/plugin_trial.h"
+#include "pluginhost/susie/utf16.h"
 
 namespace quillmount {
 namespace {
@@ -217,9 +218,8 @@ std::shared_ptr<SPIFile> SPIManager::ExtractEntry(const std::shared_ptr<SPIFile>
     const std::wstring fileName = SafeEntryFileName(entryName);
     if (fileName.empty() || !module_->IsArchive()) return nullptr;
     const std::wstring folder = file->TempFolder();
-    auto u16 = [](const std::wstring& s) { return std::u16string(s.begin(), s.end()); };
     const std::optional<bool> extracted = host->Extract(
-        {u16(module_->ModulePath()), u16(file->FilePath()), u16(entryName), u16(folder)}, relay);
+        {Utf16(module_->ModulePath()), Utf16(file->FilePath()), Utf16(entryName), Utf16(folder)}, relay);
     if (!extracted || !*extracted) return nullptr;
     auto entry = std::make_shared<SPIFile>();
     if (!entry->Init(JoinPath(folder, fileName), entryName, file)) return nullptr;

@@ -7,12 +7,8 @@
 #include <vector>
 
 #include "app/module_file.h"
-#include "engine/open_filter.h"
-#include "engine/wic_formats.h"
-#include "pluginhost/SPIManager.h"
-#include "pluginhost/SusiePlugin.h"
-#include "pluginhost/open_with.h"
-#include "pluginhost/registration.h"
+#include "pluginhost/control/SusiePlugin.h"
+#include "pluginhost/control/registration.h"
 
 using namespace quillmount;
 
@@ -78,23 +74,8 @@ STDAPI DllUnregisterServer() { return UnregisterControl(); }
 
 // regsvr32 /n /i:user Quillmount.dll (and /u): for the current user only,
 // whatever the machine would allow; what an installer for one user needs.
-// regsvr32 /n /i:openwith Quillmount.dll (and /u): the viewer beside it
-// offered in "Open with" for the types it reads, plug-ins' included, as
-// installed now.
 STDAPI DllInstall(BOOL install, PCWSTR commandLine) {
     if (!commandLine) return E_INVALIDARG;
-    const std::wstring path = tamsel::ModuleFileName(gModule);
-    if (_wcsicmp(commandLine, L"user") == 0) return install ? RegisterControl(path, false) : UnregisterControlForUser();
-    if (_wcsicmp(commandLine, L"openwith") != 0) return E_INVALIDARG;
-    if (!install) return UnregisterOpenWith();
-    std::wstring viewer = path;
-    viewer = viewer.substr(0, viewer.find_last_of(L'\\') + 1) + L"Tamsel2.exe";
-    std::wstring plugins;
-    {
-        SPIManager manager;
-        plugins = manager.PictureFilter();
-    }
-    // The types of the open dialog's "all pictures" entry, as the viewer beside it makes it.
-    const std::vector<std::wstring> decoders = tamsel::WicFileExtensions();
-    return RegisterOpenWith(viewer, tamsel::PictureTypes(tamsel::AllPicturePatterns(L"*.bmp;" + plugins, decoders), {}));
+    if (_wcsicmp(commandLine, L"user") != 0) return E_INVALIDARG;
+    return install ? RegisterControl(tamsel::ModuleFileName(gModule), false) : UnregisterControlForUser();
 }

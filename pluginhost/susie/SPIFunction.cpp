@@ -1,11 +1,11 @@
-#include "pluginhost/SPIFunction.h"
+#include "pluginhost/susie/SPIFunction.h"
 
 #include <olectl.h>
 
 #include <cstring>
 #include <vector>
 
-#include "pluginhost/SPIModule.h"
+#include "pluginhost/susie/SPIModule.h"
 
 namespace quillmount {
 

@@ -1,9 +1,9 @@
-#include "pluginhost/plugin_formats.h"
+#include "pluginhost/susie/plugin_formats.h"
 
 #include <cstring>
 #include <limits>
 
-#include "pluginhost/susie_records.h"
+#include "pluginhost/susie/susie_records.h"
 
 namespace quillmount {
 

@@ -1,7 +1,7 @@
-#include "pluginhost/SPIFile.h"
+#include "pluginhost/susie/SPIFile.h"
 
-#include "pluginhost/SPIFunction.h"
-#include "pluginhost/plugin_formats.h"
+#include "pluginhost/susie/SPIFunction.h"
+#include "pluginhost/susie/plugin_formats.h"
 
 namespace quillmount {
 

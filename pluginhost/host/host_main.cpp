@@ -11,11 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "pluginhost/SPIFile.h"
-#include "pluginhost/SPIFunction.h"
-#include "pluginhost/SPIModule.h"
-#include "pluginhost/host_protocol.h"
-#include "pluginhost/plugin_trial.h"
+#include "pluginhost/susie/SPIFile.h"
+#include "pluginhost/susie/SPIFunction.h"
+#include "pluginhost/susie/SPIModule.h"
+#include "pluginhost/host/host_protocol.h"
+#include "pluginhost/susie/plugin_trial.h"
+#include "pluginhost/susie/utf16.h"
 
 using namespace quillmount;
 
@@ -26,8 +27,6 @@ LONG WINAPI EndOnFault(EXCEPTION_POINTERS* e) {
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
-std::wstring Wide(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
-std::u16string Utf16(const std::wstring& s) { return std::u16string(s.begin(), s.end()); }
 
 void Set(uint32_t& field, uint32_t v) { InterlockedExchange(reinterpret_cast<volatile LONG*>(&field), static_cast<LONG>(v)); }
 uint32_t Get(const uint32_t& field) {

@@ -1,13 +1,13 @@
-#include "pluginhost/SusiePlugin.h"
+#include "pluginhost/control/SusiePlugin.h"
 
 #include <algorithm>
 #include <cstring>
 #include <string>
 
 #include "app/module_file.h"
-#include "pluginhost/SPIFile.h"
-#include "pluginhost/SPIManager.h"
-#include "pluginhost/registration.h"
+#include "pluginhost/susie/SPIFile.h"
+#include "pluginhost/susie/SPIManager.h"
+#include "pluginhost/control/registration.h"
 
 namespace quillmount {
 
