@@ -62,6 +62,7 @@ add_library(quillmount_susie STATIC
   pluginhost/susie/SPIModule.cpp
   pluginhost/susie/SPIManager.cpp
   pluginhost/susie/plugin_trial.cpp
+  pluginhost/susie/description_cache.cpp
   pluginhost/host/host_client.cpp
 )
 target_link_libraries(quillmount_susie PUBLIC tamsel_core ole32 oleaut32 uuid gdi32 user32 advapi32)

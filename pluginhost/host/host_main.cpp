@@ -1,11 +1,15 @@
-// QuillmountHost64.exe / QuillmountHost32.exe BLOCK CONTROL-PID
+// QuillmountHost64.exe / QuillmountHost32.exe BLOCK REQUEST REPLY PROGRESS CONTROL
 // Runs the Susie plug-ins of its own bitness for a control in another
-// process. It serves one request at a time from the shared block the control
-// named, and ends when asked, when the control's process ends, or, at once,
-// when a plug-in faults: a process a plug-in has broken is not trusted again.
+// process. The arguments are handles (hexadecimal) the control placed in this
+// process before it ran: the shared block, three events and the control's
+// process; nothing has a name another process could guess. It serves one
+// request at a time, and ends when asked, when the control's process ends
+// (even while a plug-in holds the serving thread), or, at once, when a
+// plug-in faults: a process a plug-in has broken is not trusted again.
 #include <windows.h>
 
 #include <cstring>
+#include <cwchar>
 #include <map>
 #include <memory>
 #include <string>
@@ -39,14 +43,19 @@ public:
     Host(host::Block* block, HANDLE reply, HANDLE progress) : block_(block), reply_(reply), progress_(progress) {}
     ~Host() {
         DropBulk();
+        DropLong();
         DropPool();
     }
 
     void Serve(host::Op op) {
         DropBulk();  // the control holds its own handle to what it took
+        DropLong();
         host::Reader r(block_->request, std::min<size_t>(Get(block_->requestBytes), host::kAreaSize));
         host::Writer w(block_->reply, host::kAreaSize);
         Set(block_->bulkKind, static_cast<uint32_t>(host::Bulk::None));
+        block_->longReplyBytes = 0;
+        Set(block_->longReplyHandle, 0);
+        Set(block_->described, 0);
         switch (op) {
         case host::Op::Describe: Describe(r, w); break;
         case host::Op::Load: Load(r, w); break;
@@ -70,16 +79,19 @@ private:
         return it->second.get();
     }
 
+    // Each answer goes out as soon as it is made: a later plug-in that hangs
+    // or faults loses only its own.
     void Describe(host::Reader& r, host::Writer& w) {
         std::vector<std::u16string> paths;
         if (!host::ReadDescribeRequest(r, paths)) return;
-        std::vector<std::optional<host::Description>> described;
         for (size_t i = 0; i < paths.size(); ++i) {
             Set(block_->working, static_cast<uint32_t>(i));
             SPIModule* m = Module(Wide(paths[i]));
-            described.push_back(m ? std::optional<host::Description>(m->Description()) : std::nullopt);
+            host::WriteDescription(w, m ? std::optional<host::Description>(m->Description()) : std::nullopt);
+            if (!w.Fits()) return;
+            Set(block_->replyBytes, static_cast<uint32_t>(w.Used()));
+            Set(block_->described, static_cast<uint32_t>(i + 1));  // a full barrier: the answer is there before its count
         }
-        host::WriteDescribeReply(w, described);
     }
 
     void Report(int32_t current, int32_t total, bool& cancel) {
@@ -108,6 +120,7 @@ private:
         }
         SPIFile file;
         file.Init(Wide(path), L"", nullptr);
+        failed_ = false;
         // A file that cannot be described takes part as a plug-in that supports nothing.
         std::vector<SPIModule> none(1);
         std::vector<SPIModule*> modules;
@@ -135,26 +148,60 @@ private:
         }
         host::WriteLoadReply(w, reply);
         if (!w.Fits()) {
-            // A listing too long for the block goes whole into a section.
-            size_t bytes = 64;
+            // A reply too long for the block (a long listing or picture text) goes whole into a section.
+            size_t bytes = 64 + 2 * reply.text.size();
             for (auto& e : reply.entries) bytes += 12 + 2 * e.name.size();
             std::vector<uint8_t> big(bytes);
             host::Writer bw(big.data(), big.size());
             host::WriteLoadReply(bw, reply);
-            if (bw.Fits() && PutBulk(host::Bulk::Reply, big.data(), bw.Used(), nullptr, 0)) {
-                Set(block_->replyBytes, 0);
-            } else {
-                reply.entries.clear();
-                reply.winner = -1;
+            if (!bw.Fits() || bw.Used() > host::kLargestReply || !PutLongReply(big.data(), bw.Used())) {
+                reply = host::LoadReply();
+                host::Writer none(block_->reply, host::kAreaSize);
+                host::WriteLoadReply(none, reply);
+                w = none;
             }
         }
+        if (t.winner < 0 || failed_) CheckHeaps();
+    }
+
+    // A plug-in that failed may have written where it should not: a damaged
+    // heap in this process would fail some later request in a way nobody can
+    // blame, so the control replaces this host first.
+    void CheckHeaps() {
+        HANDLE heaps[256];
+        const DWORD n = GetProcessHeaps(256, heaps);
+        for (DWORD i = 0; i < n && i < 256; ++i)
+            if (!HeapValidate(heaps[i], 0, nullptr)) {
+                Set(block_->spoiled, 1);
+                return;
+            }
+    }
+
+    bool PutLongReply(const uint8_t* data, size_t bytes) {
+        DropLong();
+        long_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, static_cast<DWORD>(bytes), nullptr);
+        void* view = long_ ? MapViewOfFile(long_, FILE_MAP_WRITE, 0, 0, bytes) : nullptr;
+        if (!view) return false;
+        std::memcpy(view, data, bytes);
+        UnmapViewOfFile(view);
+        block_->longReplyBytes = bytes;
+        Set(block_->longReplyHandle, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(long_)));
+        return true;
+    }
+
+    void DropLong() {
+        if (long_) CloseHandle(long_);
+        long_ = nullptr;
     }
 
     // A picture plug-in's bitmap, checked as the control's process would,
     // into a section the control maps: header and colour table, then the pixels.
     HRESULT Decode(SPIModule& m, SPIFile& file, host::LoadReply& reply) {
         RawPicture raw;
-        if (m.DecodeRaw(&file, raw) != S_OK) return S_FALSE;
+        if (m.DecodeRaw(&file, raw) != S_OK) {
+            failed_ = true;
+            return S_FALSE;
+        }
         LockedBlock head(raw.header), bits(raw.pixels);
         DibLayout layout;
         switch (CheckDib(head.data(), head.size(), bits.size(), layout)) {
@@ -236,18 +283,34 @@ private:
                 m->OnDecoding = nullptr;
             }
         }
+        if (!done) CheckHeaps();
         w.U32(done ? 1 : 0);
     }
 
     host::Block* block_;
     HANDLE reply_, progress_;
-    HANDLE bulk_ = nullptr, pool_ = nullptr;
+    HANDLE bulk_ = nullptr, pool_ = nullptr, long_ = nullptr;
     uint8_t* bulkView_ = nullptr;
     uint8_t* poolView_ = nullptr;
     uint64_t poolBytes_ = 0;
     ULONGLONG lastWake_ = 0;
+    bool failed_ = false;  // a plug-in of this load returned an error
     std::map<std::wstring, std::unique_ptr<SPIModule>> modules_;
 };
+
+// Ends this process when the control's does, whatever the serving thread is
+// held in: a host outlives its control only as long as this takes to wake.
+DWORD WINAPI Watchdog(void* control) {
+    WaitForSingleObject(static_cast<HANDLE>(control), INFINITE);
+    TerminateProcess(GetCurrentProcess(), 0);
+    return 0;
+}
+
+HANDLE HandleArgument(const wchar_t* text) {
+    wchar_t* end = nullptr;
+    const unsigned long long v = std::wcstoull(text, &end, 16);
+    return end && *end == 0 && v ? reinterpret_cast<HANDLE>(static_cast<uintptr_t>(v)) : nullptr;
+}
 
 }  // namespace
 
@@ -258,19 +321,20 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
     const int argc = __argc;
     wchar_t** argv = __wargv;
-    if (!argv || argc != 3) return 2;
-    const std::wstring name = argv[1];
-    const DWORD controlPid = static_cast<DWORD>(_wtoi(argv[2]));
-    HANDLE mapping = OpenFileMappingW(FILE_MAP_WRITE, FALSE, name.c_str());
-    HANDLE request = OpenEventW(SYNCHRONIZE, FALSE, (name + L"-req").c_str());
-    HANDLE reply = OpenEventW(EVENT_MODIFY_STATE, FALSE, (name + L"-rep").c_str());
-    HANDLE progress = OpenEventW(EVENT_MODIFY_STATE, FALSE, (name + L"-prg").c_str());
-    HANDLE control = OpenProcess(SYNCHRONIZE, FALSE, controlPid);
-    auto* block = mapping ? static_cast<host::Block*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof(host::Block)))
-                          : nullptr;
-    if (!block || !request || !reply || !progress || !control || block->magic != host::kMagic ||
-        block->version != host::kVersion)
-        return 3;
+    if (!argv || argc != 6) return 2;
+    HANDLE mapping = HandleArgument(argv[1]), request = HandleArgument(argv[2]), reply = HandleArgument(argv[3]),
+           progress = HandleArgument(argv[4]), control = HandleArgument(argv[5]);
+    if (!mapping || !request || !reply || !progress || !control) return 2;
+    auto* block = static_cast<host::Block*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof(host::Block)));
+    if (!block) return 3;
+    // Said before anything else, so that a control of another version or
+    // bitness can tell why this host will not serve it.
+    Set(block->hostBits, sizeof(void*) * 8);
+    Set(block->hostVersion, host::kVersion);
+    if (block->magic != host::kMagic || block->version != host::kVersion) return 3;
+    HANDLE watchdog = CreateThread(nullptr, 64 * 1024, &Watchdog, control, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    if (!watchdog) return 3;
+    CloseHandle(watchdog);
     Set(block->hostPid, GetCurrentProcessId());
     Set(block->hostReady, 1);
 

@@ -39,10 +39,10 @@ bool Reader::I32(int32_t& v) {
 
 bool Reader::U64(uint64_t& v) { return Get(&v, sizeof v); }
 
-bool Reader::Text(std::u16string& s, size_t maxUnits) {
+bool Reader::Text(std::u16string& s) {
     uint32_t n = 0;
     if (!U32(n)) return false;
-    if (n > maxUnits || n > (size_ - used_) / sizeof(char16_t)) return ok_ = false;
+    if (n > (size_ - used_) / sizeof(char16_t)) return ok_ = false;
     s.resize(n);
     return Get(s.data(), n * sizeof(char16_t));
 }
@@ -61,9 +61,12 @@ void TextList(Writer& w, const std::vector<std::u16string>& list) {
 bool TextList(Reader& r, std::vector<std::u16string>& list) {
     uint32_t n = 0;
     if (!r.Count(n, sizeof(uint32_t))) return false;
-    list.assign(n, std::u16string());
-    for (auto& s : list)
+    list.clear();
+    for (uint32_t i = 0; i < n; ++i) {
+        std::u16string s;
         if (!r.Text(s)) return false;
+        list.push_back(std::move(s));
+    }
     return true;
 }
 }  // namespace
@@ -71,27 +74,29 @@ bool TextList(Reader& r, std::vector<std::u16string>& list) {
 void WriteDescribeRequest(Writer& w, const std::vector<std::u16string>& paths) { TextList(w, paths); }
 bool ReadDescribeRequest(Reader& r, std::vector<std::u16string>& paths) { return TextList(r, paths); }
 
-void WriteDescribeReply(Writer& w, const std::vector<std::optional<Description>>& described) {
-    w.U32(static_cast<uint32_t>(described.size()));
-    for (const auto& d : described) {
-        w.U32(d ? 1 : 0);
-        if (!d) continue;
-        w.Text(d->apiVersion);
-        w.Text(d->name);
-        TextList(w, d->filters);
-        TextList(w, d->descriptions);
-        w.U32((d->isPicture ? 1u : 0u) | (d->isArchive ? 2u : 0u));
-    }
+void WriteDescription(Writer& w, const std::optional<Description>& d) {
+    w.U32(d ? 1 : 0);
+    if (!d) return;
+    w.Text(d->apiVersion);
+    w.Text(d->name);
+    TextList(w, d->filters);
+    TextList(w, d->descriptions);
+    w.U32((d->isPicture ? 1u : 0u) | (d->isArchive ? 2u : 0u));
 }
 
-bool ReadDescribeReply(Reader& r, size_t expected, std::vector<std::optional<Description>>& described) {
-    uint32_t n = 0;
-    if (!r.Count(n, sizeof(uint32_t)) || n != expected) return false;
-    described.assign(n, std::nullopt);
-    for (auto& d : described) {
+void WriteDescribeReply(Writer& w, const std::vector<std::optional<Description>>& described) {
+    for (const auto& d : described) WriteDescription(w, d);
+}
+
+bool ReadDescribeReply(Reader& r, size_t count, std::vector<std::optional<Description>>& described) {
+    described.clear();
+    for (size_t i = 0; i < count; ++i) {
         uint32_t present = 0;
         if (!r.U32(present) || present > 1) return false;
-        if (!present) continue;
+        if (!present) {
+            described.emplace_back();
+            continue;
+        }
         Description x;
         uint32_t kind = 0;
         if (!r.Text(x.apiVersion) || !r.Text(x.name) || !TextList(r, x.filters) || !TextList(r, x.descriptions) ||
@@ -101,7 +106,7 @@ bool ReadDescribeReply(Reader& r, size_t expected, std::vector<std::optional<Des
         if (kind != 1 && kind != 2) return false;
         x.isPicture = kind == 1;
         x.isArchive = kind == 2;
-        d = std::move(x);
+        described.push_back(std::move(x));
     }
     return r.Ok();
 }
@@ -145,10 +150,15 @@ bool ReadLoadReply(Reader& r, size_t modules, LoadReply& reply) {
         (!r.I32(reply.width) || !r.I32(reply.height) || !r.I32(reply.depth) || !r.Text(reply.text) ||
          !r.U32(reply.headerBytes) || !r.U32(reply.pixelOffset) || !r.U32(reply.pixelBytes)))
         return false;
-    if (!r.Count(entries, sizeof(uint32_t) + sizeof(uint64_t))) return false;
-    reply.entries.resize(entries);
-    for (auto& e : reply.entries)
-        if (!r.Text(e.name) || !r.U64(e.size)) return false;
+    // Each entry has a name of one character at least; what is kept grows
+    // with what was really read, never with what the host claims.
+    if (!r.Count(entries, sizeof(uint32_t) + sizeof(char16_t) + sizeof(uint64_t)) || entries > kMostEntries)
+        return false;
+    for (uint32_t i = 0; i < entries; ++i) {
+        Entry e;
+        if (!r.Text(e.name) || e.name.empty() || !r.U64(e.size)) return false;
+        reply.entries.push_back(std::move(e));
+    }
     // A picture and a listing come from a winner, and never both.
     if ((reply.picture || !reply.entries.empty()) && reply.winner < 0) return false;
     if (reply.picture && !reply.entries.empty()) return false;

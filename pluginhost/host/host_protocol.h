@@ -15,13 +15,17 @@
 namespace quillmount::host {
 
 constexpr uint32_t kMagic = 0x31484D51;  // "QMH1"
-constexpr uint32_t kVersion = 1;
+constexpr uint32_t kVersion = 2;
 constexpr size_t kAreaSize = 512 * 1024;
+// The most the control takes of a reply too long for the area, and of the
+// entries of one listing: whatever a host claims, nothing larger is reserved.
+constexpr uint64_t kLargestReply = 64ull * 1024 * 1024;
+constexpr uint32_t kMostEntries = 1u << 20;
 
 enum class Op : uint32_t { None = 0, Describe = 1, Load = 2, Extract = 3, Quit = 4 };
 
 // What the bulk section of a reply holds.
-enum class Bulk : uint32_t { None = 0, Picture = 1, Reply = 2 };
+enum class Bulk : uint32_t { None = 0, Picture = 1 };
 
 // One progress report; the host keeps the latest kReports of them in a ring,
 // so that the control hears every report without answering any.
@@ -33,15 +37,15 @@ constexpr uint32_t kReports = 4096;
 
 struct Block {
     uint32_t magic;
-    uint32_t version;
+    uint32_t version;         // control: the protocol it speaks
     uint32_t hostReady;       // host: 1 once it serves requests
     uint32_t hostPid;         // host
     uint32_t op;              // control: the request
     uint32_t requestBytes;    // control
     uint32_t requestSerial;   // control: one more for each request
     uint32_t cancel;          // control: the load is to stop at the plug-in's next report
-    uint32_t unused0;
-    uint32_t unused1;
+    uint32_t hostVersion;     // host, first of all: the protocol it speaks
+    uint32_t hostBits;        // host, first of all: 32 or 64
     uint32_t progressSerial;  // host: reports made so far; report n is reports[n % kReports]
     uint32_t working;         // host: index (in the request) of the plug-in at work, for blaming a crash
     uint32_t replySerial;     // host: the request it answers
@@ -49,12 +53,17 @@ struct Block {
     uint32_t bulkKind;        // host: Bulk
     uint32_t bulkHandle;      // host: the section's handle in the host process
     uint64_t bulkBytes;       // host
-    uint8_t reserved[184];
+    uint64_t longReplyBytes;  // host: a reply too long for the area lies whole in a section of its own; 0: none
+    uint32_t longReplyHandle; // host: that section's handle in the host process
+    uint32_t described;       // host: self-descriptions of the current request written to the reply area so far
+    uint32_t spoiled;         // host: a plug-in damaged a heap; the host is replaced before its next request
+    uint8_t reserved[164];
     Report reports[kReports];  // host
     uint8_t request[kAreaSize];
     uint8_t reply[kAreaSize];
 };
-static_assert(offsetof(Block, bulkBytes) == 64 && offsetof(Block, reports) == 256);
+static_assert(offsetof(Block, bulkBytes) == 64 && offsetof(Block, longReplyBytes) == 72 &&
+              offsetof(Block, reports) == 256);
 static_assert(sizeof(Block) == 256 + 8 * kReports + 2 * kAreaSize);
 
 // The reports from `heard` (exclusive) to `made` (inclusive) that the ring
@@ -87,7 +96,8 @@ public:
     bool U32(uint32_t& v);
     bool I32(int32_t& v);
     bool U64(uint64_t& v);
-    bool Text(std::u16string& s, size_t maxUnits = 32768);
+    // Text of any length the rest of the area holds.
+    bool Text(std::u16string& s);
     // A count of items of at least `minItemBytes` each that the rest can hold.
     bool Count(uint32_t& n, size_t minItemBytes);
     bool Ok() const { return ok_; }
@@ -108,9 +118,13 @@ struct Description {
 // Describe: the plug-in files to read the self-descriptions of.
 void WriteDescribeRequest(Writer& w, const std::vector<std::u16string>& paths);
 bool ReadDescribeRequest(Reader& r, std::vector<std::u16string>& paths);
-// One answer per path: a description, or nothing for a file that takes no part.
+// One answer per path, in order, appended as each is made (the block counts
+// them, so that answers made before a host was lost are kept): a description,
+// or nothing for a file that takes no part.
+void WriteDescription(Writer& w, const std::optional<Description>& described);
 void WriteDescribeReply(Writer& w, const std::vector<std::optional<Description>>& described);
-bool ReadDescribeReply(Reader& r, size_t expected, std::vector<std::optional<Description>>& described);
+// Exactly `count` answers.
+bool ReadDescribeReply(Reader& r, size_t count, std::vector<std::optional<Description>>& described);
 
 // Load: a file and the plug-ins to try on it, in trial order.
 void WriteLoadRequest(Writer& w, const std::u16string& file, const std::vector<std::u16string>& modules);

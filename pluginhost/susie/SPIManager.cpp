@@ -56,54 +56,91 @@ SPIManager::SPIManager(Isolation isolation) {
         if (std::none_of(own.begin(), own.end(), [&](const std::wstring& o) { return SameStem(o, name); }))
             other.push_back(name);
 
+    const bool hosts = isolation == Isolation::Hosts;
     if (!own.empty()) {
-        if (isolation == Isolation::Hosts) {
-            own_ = std::make_shared<HostClient>(HostProgramFor(kAbi));
-            if (own_->BeginDescribe(Paths(path_, own))) {
-                ownAsked_ = Paths(path_, own);
-            } else {
-                own_.reset();
-            }
-        }
-        if (!own_) {
-            for (auto& path : Paths(path_, own)) {
-                auto module = std::make_unique<SPIModule>();
-                if (module->LoadInfo(path)) entries_.push_back({std::move(module), nullptr});
-            }
-        }
+        Kind k;
+        k.own = true;
+        k.paths = Paths(path_, own);
+        if (hosts) k.host = std::make_shared<HostClient>(HostProgramFor(kAbi));
+        kinds_.push_back(std::move(k));
     }
-    if (!other.empty() && isolation == Isolation::Hosts) {
-        other_ = std::make_shared<HostClient>(HostProgramFor(kOtherAbi));
-        if (other_->BeginDescribe(Paths(path_, other))) {
-            otherAsked_ = Paths(path_, other);
-        } else {
-            other_.reset();
-        }
+    if (!other.empty() && hosts) {
+        Kind k;
+        k.paths = Paths(path_, other);
+        k.host = std::make_shared<HostClient>(HostProgramFor(kOtherAbi));
+        kinds_.push_back(std::move(k));
     }
+    for (Kind& k : kinds_) Plan(k);
     // The hosts' answers are taken when first needed, not here: Start must not wait for a process to start.
-    settled_ = ownAsked_.empty() && otherAsked_.empty();
-    if (settled_) BuildFilter();
+    settled_ = false;
+    if (std::all_of(kinds_.begin(), kinds_.end(), [](const Kind& k) { return k.asked.empty(); })) Settle();
 }
 
 SPIManager::~SPIManager() = default;
 
+void SPIManager::Plan(Kind& k) {
+    k.stamps.resize(k.paths.size());
+    k.described.resize(k.paths.size());
+    std::vector<std::wstring> ask;
+    for (size_t i = 0; i < k.paths.size(); ++i) {
+        k.stamps[i] = StampOf(k.paths[i]);
+        if (k.stamps[i]) k.described[i] = CachedDescription(k.paths[i], *k.stamps[i]);
+        if (k.described[i]) continue;
+        k.asked.push_back(i);
+        ask.push_back(k.paths[i]);
+    }
+    if (k.asked.empty()) return;
+    if (k.host && k.host->BeginDescribe(ask)) return;
+    // No host to ask: the own kind is read here; the other kind cannot be.
+    if (k.own) {
+        k.host.reset();
+        for (size_t i : k.asked) DescribeHere(k, i);
+    } else {
+        standingTrouble_ = k.host->Trouble();
+    }
+    k.asked.clear();
+}
+
+void SPIManager::DescribeHere(Kind& k, size_t i) {
+    SPIModule module;
+    if (module.LoadInfo(k.paths[i])) k.described[i] = module.Description();
+}
+
+void SPIManager::RunHere(const std::shared_ptr<HostClient>& host) {
+    for (auto& e : entries_)
+        if (e.host == host) e.host.reset();
+    for (Kind& k : kinds_)
+        if (k.host == host) k.host.reset();
+}
+
 void SPIManager::Settle() {
     if (settled_) return;
-    if (!ownAsked_.empty() || !otherAsked_.empty()) {
-        // Own kind first, then the other, each in the order the folder listed them.
-        auto take = [this](const std::shared_ptr<HostClient>& host, std::vector<std::wstring>& asked) {
-            if (asked.empty()) return;
-            const auto described = host->EndDescribe();
-            for (size_t i = 0; i < asked.size() && i < described.size(); ++i) {
-                if (!described[i]) continue;
-                auto module = std::make_unique<SPIModule>();
-                if (module->Adopt(asked[i], *described[i])) entries_.push_back({std::move(module), host});
+    for (Kind& k : kinds_) {
+        if (k.asked.empty()) continue;
+        const auto answers = k.host->EndDescribe();
+        for (size_t n = 0; n < k.asked.size() && n < answers.size(); ++n) k.described[k.asked[n]] = answers[n];
+        // A host that could not start at all: the own kind is read here after all.
+        if (k.host->Unavailable()) {
+            if (k.own) {
+                k.host.reset();
+                for (size_t i : k.asked)
+                    if (!k.described[i]) DescribeHere(k, i);
+            } else {
+                standingTrouble_ = k.host->Trouble();
             }
-            asked.clear();
-        };
-        take(own_, ownAsked_);
-        take(other_, otherAsked_);
+        }
+        k.asked.clear();
     }
+    // Own kind first, then the other, each in the order the folder listed them.
+    entries_.clear();
+    for (Kind& k : kinds_)
+        for (size_t i = 0; i < k.paths.size(); ++i) {
+            if (!k.described[i]) continue;
+            auto module = std::make_unique<SPIModule>();
+            if (!module->Adopt(k.paths[i], *k.described[i])) continue;
+            if (k.stamps[i]) KeepDescription(k.paths[i], *k.stamps[i], *k.described[i]);
+            entries_.push_back({std::move(module), k.host});
+        }
     settled_ = true;
     BuildFilter();
 }
@@ -143,6 +180,7 @@ HRESULT SPIManager::LoadFile(SPIFile* file) {
     if (busy_ || !file) return S_FALSE;
     busy_ = true;
     cancel_ = false;
+    loadTrouble_.clear();
     struct Done {
         SPIManager& m;
         ~Done() {
@@ -179,14 +217,32 @@ HRESULT SPIManager::LoadFile(SPIFile* file) {
             std::vector<std::wstring> run;
             for (size_t k = i; k < end; ++k) run.push_back(entries_[k].module->ModulePath());
             const std::optional<TrialResult> r = host->Load(*file, run, relay);
-            // A host lost on the way (a plug-in crashed or hung) fails the load like a file nobody reads.
-            if (!r) break;
+            if (!r) {
+                if (host->LostToEscape()) break;  // the user gave up on a plug-in that does not answer
+                if (host->Unavailable()) {
+                    // A host that cannot run: the own kind runs here instead, from
+                    // where it was; the other kind is left out, and the load says why.
+                    if (std::any_of(kinds_.begin(), kinds_.end(), [&](const Kind& k) { return k.own && k.host == host; })) {
+                        RunHere(host);
+                        continue;
+                    }
+                    loadTrouble_ = host->Trouble();
+                    i = end;
+                    continue;
+                }
+                // The plug-in at work when its host went is out for this file;
+                // the trial goes on after it, in a fresh host.
+                i += std::min(host->LostAt(), end - i - 1) + 1;
+                continue;
+            }
             if (FAILED(r->error)) return r->error;
             if (r->winner >= 0) winner = static_cast<int>(i) + r->winner;
         }
         i = end;
     }
     module_ = nullptr;
+    // Plug-ins of a kind whose host never ran might have read the file.
+    if (winner < 0 && loadTrouble_.empty()) loadTrouble_ = standingTrouble_;
     if (winner >= 0) {
         // The most recently successful plug-in is tried first next time.
         std::rotate(entries_.begin(), entries_.begin() + winner, entries_.begin() + winner + 1);

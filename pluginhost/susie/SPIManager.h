@@ -5,15 +5,20 @@
 // Plug-ins run in host processes of their own bitness (a crash or a hang
 // takes only the host), found beside this library: the library's own kind
 // (*.sph in the 64-bit build, *.spi in the 32-bit one), and the other kind in
-// the other bitness's host. Without a host for its own kind the library runs
-// its own kind in this process, as plug-in hosts always did.
+// the other bitness's host. Without a host for its own kind (missing, or
+// failing to start twice) the library runs its own kind in this process, as
+// plug-in hosts always did. Self-descriptions are kept from run to run.
 #include <windows.h>
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "pluginhost/host/host_protocol.h"
+#include "pluginhost/susie/description_cache.h"
 
 namespace quillmount {
 
@@ -34,7 +39,12 @@ public:
     std::wstring PictureFilter();
     // S_OK: the attempt ran to its end (a picture or not: ask the file);
     // S_FALSE: refused (busy, no file) or cancelled; an error ends the load.
+    // A plug-in that takes its host down is out for this file only: the
+    // trial goes on with the next one, in a fresh host.
     HRESULT LoadFile(SPIFile* file);
+    // Why plug-ins the last load would have offered the file to could not be
+    // asked (their host cannot run); empty when none were left out.
+    const std::wstring& LoadTrouble() const { return loadTrouble_; }
     std::shared_ptr<SPIFile> ExtractEntry(const std::shared_ptr<SPIFile>& file, const std::wstring& entryName);
 
     // (current, total, cancel by reference), once per progress report of the
@@ -54,14 +64,27 @@ private:
         std::unique_ptr<SPIModule> module;
         std::shared_ptr<HostClient> host;  // none: this process
     };
+    // The plug-ins of one kind in the folder's order, their descriptions as
+    // far as known, and the host that runs them (none: this process).
+    struct Kind {
+        std::shared_ptr<HostClient> host;
+        bool own = false;
+        std::vector<std::wstring> paths;
+        std::vector<std::optional<FileStamp>> stamps;
+        std::vector<std::optional<host::Description>> described;
+        std::vector<size_t> asked;  // of the host, not yet heard
+    };
+    void Plan(Kind& kind);
+    void DescribeHere(Kind& kind, size_t i);
+    void RunHere(const std::shared_ptr<HostClient>& host);
     void Settle();
     void BuildFilter();
     void Relay(int32_t current, int32_t total, bool& refCancel);
 
     std::vector<Entry> entries_;  // trial order; the key is ModulePath
-    std::shared_ptr<HostClient> own_, other_;
-    std::vector<std::wstring> ownAsked_, otherAsked_;  // self-descriptions asked of a host, not yet heard
+    std::vector<Kind> kinds_;     // own kind first
     bool settled_ = true;
+    std::wstring loadTrouble_, standingTrouble_;
     std::wstring path_;
     bool cancel_ = false;
     bool busy_ = false;

@@ -82,7 +82,6 @@ bool SPIModule::Adopt(const std::wstring& path, const host::Description& descrip
     isPicture_ = description.isPicture;
     isArchive_ = description.isArchive;
     modulePath_ = path;
-    adopted_ = true;
     return true;
 }
 
@@ -98,7 +97,7 @@ host::Description SPIModule::Description() const {
 }
 
 bool SPIModule::LoadFunctions() {
-    if (modulePath_.empty() || adopted_) return false;
+    if (modulePath_.empty()) return false;
     if (module_) return true;
     module_ = LoadLibraryW(modulePath_.c_str());
     if (!module_) return false;

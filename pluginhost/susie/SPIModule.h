@@ -37,8 +37,8 @@ public:
     SPIModule& operator=(const SPIModule&) = delete;
 
     bool LoadInfo(const std::wstring& path);
-    // The self-description read elsewhere (by a host process): this module
-    // then only stands for the plug-in and never loads it here.
+    // The self-description read elsewhere (by a host process, or in an
+    // earlier run): the plug-in is loaded only when an operation needs it.
     bool Adopt(const std::wstring& path, const host::Description& description);
     // This module's self-description as a host process reports it.
     host::Description Description() const;
@@ -76,7 +76,6 @@ private:
     std::wstring modulePath_, apiVersion_, pluginName_;
     std::vector<std::wstring> filters_, descriptions_;
     bool isPicture_ = false, isArchive_ = false;
-    bool adopted_ = false;
     HMODULE module_ = nullptr;
     IsSupportedFn isSupported_ = nullptr;
     GetPictureInfoFn getPictureInfo_ = nullptr;

@@ -60,7 +60,18 @@ TEST(HostProtocol, RequestsAndRepliesComeBackAsWritten) {
     ASSERT_TRUE(read[1]);
     EXPECT_EQ(read[1]->filters, std::vector<std::u16string>{u"*.ppm"});
     Reader again(area.data(), dw.Used());
-    EXPECT_FALSE(ReadDescribeReply(again, 3, read));  // an answer for another question
+    EXPECT_FALSE(ReadDescribeReply(again, 3, read));  // more answers than were written
+
+    // Picture text of any length, as a plug-in in this process may hand over.
+    LoadReply wordy = picture;
+    wordy.text = std::u16string(300000, u'字');
+    std::vector<uint8_t> big(wordy.text.size() * 2 + 4096);
+    Writer bw(big.data(), big.size());
+    WriteLoadReply(bw, wordy);
+    ASSERT_TRUE(bw.Fits());
+    Reader br(big.data(), bw.Used());
+    ASSERT_TRUE(ReadLoadReply(br, 2, back));
+    EXPECT_EQ(back.text, wordy.text);
 }
 
 TEST(HostProtocol, RepliesThatCannotBeAreRefused) {
@@ -102,6 +113,15 @@ TEST(HostProtocol, RepliesThatCannotBeAreRefused) {
     std::memcpy(&huge[12], &many, 4);
     Reader r(huge.data(), huge.size());
     EXPECT_FALSE(ReadLoadReply(r, 1, out));
+    // Entries without names, and more entries than any listing is taken with, though the area holds them.
+    for (uint32_t count : {1u, kMostEntries + 1}) {
+        std::vector<uint8_t> listing(16 + size_t{count} * 14, 0);
+        std::memcpy(&listing[12], &count, 4);
+        if (count > 1)  // each a proper entry: a one-character name and a size
+            for (size_t at = 16; at < listing.size(); at += 14) listing[at] = 1, listing[at + 4] = 'a';
+        Reader lr(listing.data(), listing.size());
+        EXPECT_FALSE(ReadLoadReply(lr, 1, out)) << count;
+    }
     // A layout whose pixels do not start where the header says they do.
     LoadReply skewed;
     skewed.picture = true;
