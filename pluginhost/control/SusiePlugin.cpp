@@ -198,7 +198,8 @@ STDMETHODIMP SusiePluginControl::Invoke(DISPID id, REFIID riid, LCID, WORD flags
     return hr;
 }
 
-HRESULT SusiePluginControl::RaiseError(HRESULT number, const wchar_t* description) {
+HRESULT SusiePluginControl::RaiseError(HRESULT number, const std::wstring& text) {
+    const wchar_t* description = text.c_str();
     ICreateErrorInfo* create = nullptr;
     if (SUCCEEDED(CreateErrorInfo(&create))) {
         create->SetGUID(IID__SusiePlugin);
@@ -233,16 +234,21 @@ STDMETHODIMP SusiePluginControl::put_LoadCancel(VARIANT_BOOL cancel) {
 
 STDMETHODIMP SusiePluginControl::get_AllPicturesFilter(BSTR* value) {
     if (!value) return E_POINTER;
-    const std::wstring filter = L"*.bmp;" + (manager_ ? manager_->PictureFilter() : std::wstring());
-    *value = SysAllocStringLen(filter.data(), static_cast<UINT>(filter.size()));
-    return *value ? S_OK : E_OUTOFMEMORY;
+    *value = nullptr;
+    return Guarded([&] {
+        const std::wstring filter = L"*.bmp;" + (manager_ ? manager_->PictureFilter() : std::wstring());
+        *value = SysAllocStringLen(filter.data(), static_cast<UINT>(filter.size()));
+        return *value ? S_OK : E_OUTOFMEMORY;
+    });
 }
 
 STDMETHODIMP SusiePluginControl::Start() {
-    auto manager = std::make_shared<SPIManager>();
-    manager->OnDecoding = [this](int32_t c, int32_t t, bool& cancel) { OnDecoding(c, t, cancel); };
-    manager_ = std::move(manager);  // a previous manager goes: Start rescans
-    return S_OK;
+    return Guarded([&] {
+        auto manager = std::make_shared<SPIManager>();
+        manager->OnDecoding = [this](int32_t c, int32_t t, bool& cancel) { OnDecoding(c, t, cancel); };
+        manager_ = std::move(manager);  // a previous manager goes: Start rescans
+        return S_OK;
+    });
 }
 
 STDMETHODIMP SusiePluginControl::LoadSusiePicture(BSTR newFile, IPictureDisp** picture) {
@@ -255,18 +261,20 @@ STDMETHODIMP SusiePluginControl::LoadSusiePicture(BSTR newFile, IPictureDisp** p
     if (!file->Init(name, L"", nullptr) || !manager) return S_OK;
     cancel_ = false;
     AddRef();  // a host may drop its last reference inside the progress event
-    const HRESULT hr = manager->LoadFile(file.get());
-    HRESULT result = S_OK;
-    if (FAILED(hr)) {
-        result = hr;  // errors from deeper down pass unchanged
-    } else if (hr == S_OK) {
+    const HRESULT result = Guarded([&] {
+        const HRESULT hr = manager->LoadFile(file.get());
+        if (FAILED(hr)) return hr;  // errors from deeper down pass unchanged
+        if (hr != S_OK) return S_OK;
         if (file->HasPicture()) {
             *picture = file->Picture().Get();
             (*picture)->AddRef();
-        } else {
-            result = RaiseError(kUnsupportedFormat, kUnsupportedText);
+            return S_OK;
         }
-    }
+        // Plug-ins that could not be asked are named after the usual text.
+        const std::wstring& trouble = manager->LoadTrouble();
+        return RaiseError(kUnsupportedFormat,
+                          trouble.empty() ? std::wstring(kUnsupportedText) : kUnsupportedText + (L"\r\n" + trouble));
+    });
     Release();
     return result;
 }
@@ -281,6 +289,19 @@ void SusiePluginControl::OnDecoding(int32_t current, int32_t total, bool& cancel
 }
 
 void SusiePluginControl::FireProgressValueChange() { events_->Fire(1); }
+
+// No C++ exception leaves a COM method: memory that runs out (whatever a
+// host claimed) or any other failure is the caller's error result.
+template <typename Work>
+HRESULT SusiePluginControl::Guarded(Work&& work) noexcept {
+    try {
+        return work();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_FAIL;
+    }
+}
 
 STDMETHODIMP SusiePluginControl::InterfaceSupportsErrorInfo(REFIID riid) {
     return riid == IID__SusiePlugin ? S_OK : S_FALSE;

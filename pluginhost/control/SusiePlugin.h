@@ -7,6 +7,7 @@
 #include <olectl.h>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "Quillmount_h.h"
@@ -119,7 +120,9 @@ private:
     ~SusiePluginControl();
     void OnDecoding(int32_t current, int32_t total, bool& cancel);
     void FireProgressValueChange();
-    HRESULT RaiseError(HRESULT number, const wchar_t* description);
+    HRESULT RaiseError(HRESULT number, const std::wstring& text);
+    template <typename Work>
+    static HRESULT Guarded(Work&& work) noexcept;
 
     LONG refs_ = 1;
     // Shared with a running load: a Start from inside its progress event replaces

@@ -133,7 +133,8 @@ std::wstring HostProgramFor(Abi abi) {
 void HostClient::SetQuietLimitForTests(DWORD ms) { gQuietLimitMs = ms; }
 void HostClient::SetNoJobForTests(bool noJob) { gNoJob = noJob; }
 
-HostClient::HostClient(std::wstring program) : program_(std::move(program)) {}
+HostClient::HostClient(std::wstring program, Abi abi)
+    : program_(std::move(program)), bits_(abi == Abi::Sph64 ? 64 : 32) {}
 
 HostClient::~HostClient() {
     if (Running() && block_) {
@@ -308,15 +309,14 @@ void HostClient::NoteLoss() {
     }
     ++failedStarts_;
     const uint32_t version = Read(block_->hostVersion), bits = Read(block_->hostBits);
-    const uint32_t expected = program_.ends_with(L"64.exe") ? 64 : 32;
     if (version && version != host::kVersion) {
         refused_ = true;
         trouble_ = L"プラグインホスト " + NameOf(program_) + L" の通信の版 (" + std::to_wstring(version) +
                    L") がこのコントロールの版 (" + std::to_wstring(host::kVersion) + L") と違います";
-    } else if (bits && bits != expected) {
+    } else if (bits && bits != bits_) {
         refused_ = true;
         trouble_ = L"プラグインホスト " + NameOf(program_) + L" は " + std::to_wstring(bits) + L" ビットで、" +
-                   std::to_wstring(expected) + L" ビットのプラグイン用ではありません";
+                   std::to_wstring(bits_) + L" ビットのプラグイン用ではありません";
     } else {
         trouble_ = L"プラグインホスト " + NameOf(program_) + L" が準備を終える前に終了しました";
     }

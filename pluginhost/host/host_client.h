@@ -29,7 +29,8 @@ std::wstring HostProgramFor(Abi abi);
 
 class HostClient {
 public:
-    explicit HostClient(std::wstring program);
+    // The host program, and the convention of the plug-ins it is to run.
+    HostClient(std::wstring program, Abi abi);
     // Never waits for the host: it is asked to go, and ended and reaped later.
     ~HostClient();
     HostClient(const HostClient&) = delete;
@@ -81,6 +82,7 @@ private:
     bool PictureFromBulk(const host::LoadReply& reply, SPIFile& file, const std::wstring& module);
 
     std::wstring program_;
+    uint32_t bits_;
     HANDLE mapping_ = nullptr, request_ = nullptr, reply_ = nullptr, progressEvent_ = nullptr;
     HANDLE process_ = nullptr, job_ = nullptr;
     DWORD pid_ = 0;

@@ -61,13 +61,13 @@ SPIManager::SPIManager(Isolation isolation) {
         Kind k;
         k.own = true;
         k.paths = Paths(path_, own);
-        if (hosts) k.host = std::make_shared<HostClient>(HostProgramFor(kAbi));
+        if (hosts) k.host = std::make_shared<HostClient>(HostProgramFor(kAbi), kAbi);
         kinds_.push_back(std::move(k));
     }
     if (!other.empty() && hosts) {
         Kind k;
         k.paths = Paths(path_, other);
-        k.host = std::make_shared<HostClient>(HostProgramFor(kOtherAbi));
+        k.host = std::make_shared<HostClient>(HostProgramFor(kOtherAbi), kOtherAbi);
         kinds_.push_back(std::move(k));
     }
     for (Kind& k : kinds_) Plan(k);

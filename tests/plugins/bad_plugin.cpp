@@ -4,7 +4,10 @@
 // of the ways a plug-in can take its host process down or hold it: a write
 // through null in IsSupported, in GetPicture or right after a progress
 // report, a stack overflow, an exit of the whole process, an endless loop
-// that reports nothing. Every other file they leave alone.
+// that reports nothing, a write past a heap block before saying the file is
+// broken. Others keep their host busy while describing themselves: with a
+// message box the user has to close, or for ever. Every other file they
+// leave alone.
 #include "plugin_common.h"
 
 #ifndef CLAIMED_SIZE
@@ -38,6 +41,16 @@ SPI_EXPORT int WINAPI GetPluginInfo(int index, char* buffer, int length) {
 #ifdef BAD_INFO
     if (index == 1) WriteThroughNull();
 #endif
+#ifdef BAD_INFO_BOX
+    static bool told = false;
+    if (!told) {
+        told = true;
+        MessageBoxW(nullptr, L"定義ファイルが見つからないか、設定がありません", L"Misbehaving test plug-in", MB_OK);
+    }
+#endif
+#ifdef BAD_INFO_HANG
+    for (;;) Sleep(50);
+#endif
     return InfoString(kInfo, 4, index, buffer, length);
 }
 
@@ -69,6 +82,13 @@ SPI_EXPORT int WINAPI GetPicture(const char*, SusieLong, unsigned, HLOCAL* heade
     ExitProcess(7);
 #elif defined(BAD_ENDLESS)
     for (;;) Sleep(5);
+#elif defined(BAD_HEAP)
+    // Over the end of a block and into what the heap keeps beside it.
+    auto* block = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, 24));
+    auto* next = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, 24));
+    if (block) std::memset(block, 0xA5, 96);
+    (void)next;
+    return kBrokenData;
 #elif defined(CLAIMS_ALL)
     BITMAPINFOHEADER h{sizeof h, CLAIMED_SIZE, -CLAIMED_SIZE, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
     const uint8_t magenta[16] = {0xFF, 0, 0xFF, 0xFF, 0, 0xFF, 0, 0, 0xFF, 0, 0xFF, 0xFF, 0, 0xFF, 0, 0};

@@ -57,3 +57,18 @@ inline int InfoString(const char* const* strings, int count, int index, char* bu
     if (copy < length) buffer[copy] = 0;
     return copy > 0 ? copy : 1;
 }
+
+// A line appended to the file named by TAMSEL_PLUGIN_LOG, when it is set: what
+// a plug-in was handed and what it did, for tests to read from outside the
+// process it runs in.
+inline void LogLine(const std::string& line) {
+    char path[MAX_PATH];
+    const DWORD n = GetEnvironmentVariableA("TAMSEL_PLUGIN_LOG", path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return;
+    HANDLE f = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return;
+    const std::string text = line + "\n";
+    DWORD written = 0;
+    WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(f);
+}

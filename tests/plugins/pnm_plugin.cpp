@@ -79,7 +79,8 @@ SPI_EXPORT int WINAPI GetPluginInfo(int index, char* buffer, int length) {
     return InfoString(kInfo, kInfoCount, index, buffer, length);
 }
 
-SPI_EXPORT int WINAPI IsSupported(const char*, void* header) {
+SPI_EXPORT int WINAPI IsSupported(const char* name, void* header) {
+    LogLine(std::string("supported ") + (name ? name : ""));
     const auto* h = static_cast<const uint8_t*>(header);
     return h && h[0] == 'P' && (h[1] == '5' || h[1] == '6') && isspace(h[2]);
 }
@@ -129,7 +130,10 @@ SPI_EXPORT int WINAPI GetPicture(const char* source, SusieLong, unsigned flag, H
     const size_t stride = ((static_cast<size_t>(p.width) * bi.h.biBitCount + 31) / 32) * 4;
     std::vector<uint8_t> bits(stride * p.height, 0);
     for (int y = 0; y < p.height; ++y) {
-        if (progress && y % 2 == 0 && progress(y, p.height, data)) return kAborted;
+        if (progress && y % 2 == 0 && progress(y, p.height, data)) {
+            LogLine("aborted " + std::to_string(y));
+            return kAborted;
+        }
 #ifdef PLUGIN_SLOW
         if (y % 2 == 0) Sleep(PLUGIN_SLOW);  // a decoder slow enough to watch
 #endif
@@ -145,6 +149,7 @@ SPI_EXPORT int WINAPI GetPicture(const char* source, SusieLong, unsigned flag, H
         }
     }
     if (progress && progress(p.height, p.height, data)) return kAborted;
+    LogLine("decoded");
     *header = BlockOf(&bi, sizeof bi.h + (p.grey ? sizeof bi.grey : 0));
     *pixels = BlockOf(bits.data(), bits.size());
     return *header && *pixels ? kOk : kNoMemory;

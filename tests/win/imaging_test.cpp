@@ -107,6 +107,12 @@ TEST_F(ImagingTest, TheViewerReadsThemLastAndRefusesDamagedOrOversizedOnesAsUnre
     WriteBytes(dir / L"huge.tif", ClaimedSizeTiff(70000, 70000));    // 14 GB as a bitmap
     WriteBytes(dir / L"wide.tif", ClaimedSizeTiff(0x7FFFFFFF, 1));  // a row beyond any bitmap
     WriteBytes(dir / L"empty.tif", {});
+    // Just over the bound: memory a 64-bit process could have, refused before any is asked for.
+    WriteBytes(dir / L"over.tif", ClaimedSizeTiff(32768, 21846));
+    for (const wchar_t* name : {L"over.tif", L"huge.tif", L"wide.tif"}) {
+        forms::Picture none;
+        EXPECT_EQ(LoadWicPicture(dir / name, RGB(0, 0, 0), none), WINCODEC_ERR_IMAGESIZEOUTOFRANGE) << name;
+    }
     for (const std::wstring& bad : {Tiff(L"truncated.tif"), dir / L"huge.tif", dir / L"wide.tif", dir / L"empty.tif"}) {
         SCOPED_TRACE(testing::Message() << bad);
         forms::Picture none;
