@@ -367,6 +367,15 @@ TEST_P(PluginHostTest, ArchivesListExtractIntoATemporaryFolderAndCleanUp) {
     EXPECT_EQ(archive->EntryNameAt(-1), L"");
     EXPECT_EQ(archive->EntrySizeAt(3), 0u);
     EXPECT_EQ(archive->PluginKey(), folder.Module(L"tar"));
+    // A listing longer than the block between two processes comes back whole.
+    std::vector<std::pair<std::string, std::string>> many;
+    for (int i = 0; i < 3000; ++i) many.push_back({"d/" + std::string(88, 'x') + std::to_string(10000 + i), "z"});
+    WriteBytes(files / L"many.tar", Tar(many));
+    auto big = FileFor(files / L"many.tar");
+    ASSERT_EQ(m.LoadFile(big.get()), S_OK);
+    ASSERT_EQ(big->EntryCount(), 3000);
+    EXPECT_EQ(big->EntryNameAt(2999), L"d\\" + std::wstring(88, L'x') + L"12999");
+    EXPECT_EQ(big->EntrySizeAt(2999), 1u);
 
     std::wstring temp, extractedPath;
     {

@@ -151,9 +151,10 @@ TEST_F(PluginViewerTest, APluginThatCrashesOrHangsCostsOnlyItsLoad) {
     ASSERT_TRUE(frmBackground.PictureLoadRun(DataPath(L"sample.jpg"), true));
     frmNormal.Show();
     const COLORREF shown = GetPixel(frmBackground.picLoad.hDC(), 2, 2);
-    for (const wchar_t* plugin : {L"crash_decode", L"endless"}) {
+    for (const wchar_t* plugin : {L"crash_decode", L"crash_supported", L"crash_after_progress", L"stack_overflow",
+                                  L"exits", L"endless"}) {
         const bool hangs = std::wstring(plugin) == L"endless";
-        SCOPED_TRACE(hangs ? "a plug-in that hangs" : "a plug-in that crashes");
+        SCOPED_TRACE(testing::Message() << "plug-in " << plugin);
         TempDir folder;
         InstallTestPlugin(plugin, folder.path());
         InstallTestPlugin(L"pnm", folder.path());
@@ -403,4 +404,49 @@ TEST_F(PluginViewerTest, KeysHeldDuringSlowStepsMoveOnePictureEach) {
     EXPECT_EQ(frmNormal.Caption(), L"d.ppm - Tamsel2");
     EXPECT_EQ(gBeeps, 0);
     forms::SetBeepHook(nullptr);
+}
+
+// A host that lies about what it read costs its one load, with the usual
+// message; the next load, in a host telling the truth, opens the picture.
+TEST_F(PluginViewerTest, AHostThatLiesCostsItsLoadOnly) {
+    frmBackground.Load();
+    frmNormal.Show();
+    {
+        FileDialogAnswer answer(files / L"tall.ppm");  // described once, by the real host, and kept
+        OpenPictureLoad(frmNormal.picView, &frmNormal.lblProgress, frmNormal, true);
+        ASSERT_EQ(CurrentFileName, files / L"tall.ppm");
+    }
+    ASSERT_TRUE(frmBackground.PictureLoadRun(DataPath(L"sample.jpg"), true));
+#ifdef _WIN64
+    const std::wstring program = ProgramFolder() + L"\\QuillmountHost64.exe";
+#else
+    const std::wstring program = ProgramFolder() + L"\\QuillmountHost32.exe";
+#endif
+    const std::wstring real = program + L".real";
+    struct Swap {
+        std::wstring program, real;
+        ~Swap() {
+            DeleteFileW(program.c_str());
+            MoveFileW(real.c_str(), program.c_str());
+            SetEnvironmentVariableW(L"TAMSEL_LIE", nullptr);
+        }
+    } swap{program, real};
+    ASSERT_TRUE(MoveFileW(program.c_str(), real.c_str()));
+    ASSERT_TRUE(CopyFileW((ProgramFolder() + L"\\lying_host.exe").c_str(), program.c_str(), FALSE));
+    SetEnvironmentVariableW(L"TAMSEL_LIE", L"count");  // a listing of 2^31 entries
+    frmBackground.SusiePlugin.Start();
+    {
+        MsgBoxRecorder boxes;
+        FileDialogAnswer answer(files / L"tall.ppm");
+        OpenPictureLoad(frmNormal.picView, &frmNormal.lblProgress, frmNormal, true);
+        ASSERT_EQ(boxes.calls.size(), 1u);
+        EXPECT_EQ(boxes.calls[0].prompt, L"画像ファイルを開くことが出来ませんでした！");
+        EXPECT_EQ(CurrentFileName, DataPath(L"sample.jpg"));
+    }
+    DeleteFileW(program.c_str());
+    ASSERT_TRUE(MoveFileW(real.c_str(), program.c_str()));
+    FileDialogAnswer answer(files / L"tall.ppm");
+    OpenPictureLoad(frmNormal.picView, &frmNormal.lblProgress, frmNormal, true);
+    EXPECT_EQ(CurrentFileName, files / L"tall.ppm");
+    EXPECT_EQ(frmNormal.picView.ScaleHeight(), 200);
 }
