@@ -2,7 +2,8 @@
 // tamsel2-bench scale IN.bmp PERCENT OUT.bmp  the high-quality result of a 24-bit BMP
 // tamsel2-bench startup PICTURE.jpg           first painted window, the viewer beside tamsel2-bare
 // tamsel2-bench trial                         the cost of asking 19 plug-ins that refuse a file
-// tamsel2-bench host                          a plug-in decode in a host process beside one in process
+// tamsel2-bench host                          a plug-in decode in a host process (each bitness) beside one in process
+// tamsel2-bench described PICTURE             start-up with 20 plug-ins described by an earlier start, beside none
 // tamsel2-bench peak PICTURE.jpg              peak working set, the viewer beside tamsel2-bare
 // tamsel2-bench held                          peak working set of 20 held PageDowns at 1000 %, beside one rendering
 // tamsel2-bench cancel                        from a new view to the old rendering's memory freed
@@ -186,6 +187,8 @@ int wmain(int argc, wchar_t** argv) {
         rc = bench::Trial();
     } else if (argc == 2 && std::wstring(argv[1]) == L"host") {
         rc = bench::HostCost();
+    } else if (argc == 3 && std::wstring(argv[1]) == L"described") {
+        rc = bench::StartDescribed(argv[2]);
     } else if (argc == 3 && std::wstring(argv[1]) == L"peak") {
         rc = bench::Peak(argv[2]);
     } else if (argc == 3 && std::wstring(argv[1]) == L"peak-viewer") {
@@ -198,7 +201,8 @@ int wmain(int argc, wchar_t** argv) {
         rc = bench::CancelMs();
     } else {
         std::fprintf(stderr,
-                     "usage: tamsel2-bench hq | scale IN.bmp PERCENT OUT.bmp | startup PICTURE | trial | host | peak PICTURE"
+                     "usage: tamsel2-bench hq | scale IN.bmp PERCENT OUT.bmp | startup PICTURE | described PICTURE | trial | host"
+                     " | peak PICTURE"
                      " | held | cancel\n");
     }
     OleUninitialize();
