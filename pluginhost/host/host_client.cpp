@@ -62,6 +62,19 @@ HANDLE OpenHostSection(HANDLE process, uint32_t value, uint64_t most, uint64_t& 
     return section;
 }
 
+// A window of a process, shown and taking input: one that waits for the user.
+struct WindowSearch {
+    DWORD pid;
+    bool found;
+};
+BOOL CALLBACK FindShownWindow(HWND w, LPARAM p) {
+    auto* s = reinterpret_cast<WindowSearch*>(p);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(w, &owner);
+    if (owner == s->pid && IsWindowVisible(w) && IsWindowEnabled(w)) s->found = true;
+    return !s->found;
+}
+
 std::wstring NameOf(const std::wstring& program) { return program.substr(program.find_last_of(L'\\') + 1); }
 
 // Ends a host that was asked to go, if it has not gone within two seconds,
@@ -323,19 +336,8 @@ void HostClient::NoteLoss() {
 }
 
 bool HostClient::ShowsAWindow() const {
-    struct Search {
-        DWORD pid;
-        bool found;
-    } search{pid_, false};
-    EnumWindows(
-        [](HWND w, LPARAM p) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(p);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(w, &owner);
-            if (owner == s->pid && IsWindowVisible(w) && IsWindowEnabled(w)) s->found = true;
-            return !s->found;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    WindowSearch search{pid_, false};
+    EnumWindows(&FindShownWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

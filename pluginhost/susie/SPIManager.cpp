@@ -81,11 +81,12 @@ SPIManager::~SPIManager() = default;
 void SPIManager::Plan(Kind& k) {
     k.stamps.resize(k.paths.size());
     k.described.resize(k.paths.size());
+    k.kept.resize(k.paths.size());
     std::vector<std::wstring> ask;
     for (size_t i = 0; i < k.paths.size(); ++i) {
         k.stamps[i] = StampOf(k.paths[i]);
         if (k.stamps[i]) k.described[i] = CachedDescription(k.paths[i], *k.stamps[i]);
-        if (k.described[i]) continue;
+        if ((k.kept[i] = k.described[i].has_value())) continue;
         k.asked.push_back(i);
         ask.push_back(k.paths[i]);
     }
@@ -138,7 +139,7 @@ void SPIManager::Settle() {
             if (!k.described[i]) continue;
             auto module = std::make_unique<SPIModule>();
             if (!module->Adopt(k.paths[i], *k.described[i])) continue;
-            if (k.stamps[i]) KeepDescription(k.paths[i], *k.stamps[i], *k.described[i]);
+            if (k.stamps[i] && !k.kept[i]) KeepDescription(k.paths[i], *k.stamps[i], *k.described[i]);
             entries_.push_back({std::move(module), k.host});
         }
     settled_ = true;

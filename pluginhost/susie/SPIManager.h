@@ -72,6 +72,7 @@ private:
         std::vector<std::wstring> paths;
         std::vector<std::optional<FileStamp>> stamps;
         std::vector<std::optional<host::Description>> described;
+        std::vector<bool> kept;     // read from the record of earlier runs
         std::vector<size_t> asked;  // of the host, not yet heard
     };
     void Plan(Kind& kind);
