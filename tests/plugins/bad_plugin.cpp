@@ -83,11 +83,13 @@ SPI_EXPORT int WINAPI GetPicture(const char*, SusieLong, unsigned, HLOCAL* heade
 #elif defined(BAD_ENDLESS)
     for (;;) Sleep(5);
 #elif defined(BAD_HEAP)
-    // Over the end of a block and into what the heap keeps beside it.
-    auto* block = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, 24));
-    auto* next = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, 24));
-    if (block) std::memset(block, 0xA5, 96);
-    (void)next;
+    // Over the end of a block and into what the heap keeps beside it: the
+    // plug-in's own heap, as a plug-in's own runtime would keep one, which
+    // nothing else in the process touches again.
+    static HANDLE own = HeapCreate(0, 0, 0);
+    auto* block = static_cast<uint8_t*>(HeapAlloc(own, 0, 24));
+    auto* next = static_cast<uint8_t*>(HeapAlloc(own, 0, 24));
+    if (block && next) std::memset(block, 0xA5, static_cast<size_t>(next - block) + 16);
     return kBrokenData;
 #elif defined(CLAIMS_ALL)
     BITMAPINFOHEADER h{sizeof h, CLAIMED_SIZE, -CLAIMED_SIZE, 1, 24, BI_RGB, 0, 0, 0, 0, 0};

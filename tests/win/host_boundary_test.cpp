@@ -211,6 +211,7 @@ TEST_F(HostBoundaryTest, SelfDescriptionsSurviveBoxesAndHangsAndAreKeptFromRunTo
         EXPECT_EQ(m.ModuleOrder().size(), 3u);
     }
     user.join();
+    for (DWORD pid : HostsOf()) EXPECT_TRUE(GoneWithin(pid, 3000));  // asked to go, and going
     {
         SPIManager again;  // all three kept: no host starts to describe them
         EXPECT_EQ(again.ModuleOrder().size(), 3u);
