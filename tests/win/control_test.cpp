@@ -290,6 +290,31 @@ TEST_F(ControlTest, AnUnsupportedFileIsAnErrorWithItsNumberAndText) {
     SysFreeString(e.excep.bstrSource);
     SysFreeString(e.excep.bstrHelpFile);
 
+    // Plug-ins of the other bitness whose host cannot run might have read the
+    // file: the text says why they were not asked.
+#ifdef _WIN64
+    const std::wstring other = L"QuillmountHost32.exe", otherKind = L".spi";
+#else
+    const std::wstring other = L"QuillmountHost64.exe", otherKind = L".sph";
+#endif
+    const std::wstring program = Dll().substr(0, Dll().find_last_of(L'\\') + 1) + other, away = program + L".away";
+    struct Restore {
+        std::wstring from, to;
+        ~Restore() { MoveFileW(from.c_str(), to.c_str()); }
+    } restore{away, program};
+    MoveFileW(program.c_str(), away.c_str());
+    WriteBytes(plugins / (L"foreign" + otherKind), {'M', 'Z'});
+    ASSERT_EQ(Invoke(control, 0x60030005, DISPATCH_METHOD).hr, S_OK);
+    Call left = Invoke(control, 0x60030008, DISPATCH_METHOD, {Text(files / L"notes.txt")});
+    ASSERT_EQ(left.hr, DISP_E_EXCEPTION);
+    EXPECT_EQ(left.excep.scode, static_cast<SCODE>(0x80040001));
+    ASSERT_NE(left.excep.bstrDescription, nullptr);
+    EXPECT_EQ(std::wstring(left.excep.bstrDescription),
+              L"未対応フォーマットファイル\r\nプラグインホスト " + other + L" が見つかりません");
+    SysFreeString(left.excep.bstrDescription);
+    SysFreeString(left.excep.bstrSource);
+    SysFreeString(left.excep.bstrHelpFile);
+
     Call empty = Invoke(control, 0x60030008, DISPATCH_METHOD, {Text(L"")});
     EXPECT_EQ(empty.hr, S_OK);
     EXPECT_EQ(V_DISPATCH(&empty.result), nullptr);
