@@ -69,13 +69,6 @@ std::vector<DWORD> HostsOf(DWORD parent = GetCurrentProcessId()) {
     return pids;
 }
 
-bool GoneWithin(DWORD pid, DWORD ms) {
-    HANDLE p = OpenProcess(SYNCHRONIZE, FALSE, pid);
-    if (!p) return true;
-    const bool gone = WaitForSingleObject(p, ms) == WAIT_OBJECT_0;
-    CloseHandle(p);
-    return gone;
-}
 
 void Kill(DWORD pid) {
     if (HANDLE p = OpenProcess(PROCESS_TERMINATE, FALSE, pid)) TerminateProcess(p, 1), CloseHandle(p);
@@ -92,26 +85,6 @@ struct QuietLimit {
     ~QuietLimit() { HostClient::SetQuietLimitForTests(10000); }
 };
 
-// Escape pressed while this thread waits, as a user would press it.
-class EscapeLater {
-public:
-    explicit EscapeLater(DWORD ms)
-        : thread_([this, ms, target = GetCurrentThreadId()] {
-              if (WaitForSingleObject(stop_, ms) == WAIT_TIMEOUT) PostThreadMessageW(target, WM_KEYDOWN, VK_ESCAPE, 0);
-          }) {}
-    ~EscapeLater() {
-        SetEvent(stop_);
-        thread_.join();
-        CloseHandle(stop_);
-        MSG m;
-        while (PeekMessageW(&m, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE)) {
-        }
-    }
-
-private:
-    HANDLE stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    std::thread thread_;
-};
 
 double MillisecondsOf(const std::function<void()>& work) {
     const auto t0 = std::chrono::steady_clock::now();

@@ -38,13 +38,6 @@ bool Alive(DWORD pid) {
     return alive;
 }
 
-bool GoneWithin(DWORD pid, DWORD ms) {
-    HANDLE p = OpenProcess(SYNCHRONIZE, FALSE, pid);
-    if (!p) return true;
-    const bool gone = WaitForSingleObject(p, ms) == WAIT_OBJECT_0;
-    CloseHandle(p);
-    return gone;
-}
 
 // A w x h colour PPM whose pixel (x, y) is (x, y, 7).
 std::vector<uint8_t> Ppm(int w, int h) {
@@ -74,26 +67,6 @@ protected:
     TempDir plugins, files;
 };
 
-// Escape pressed while this thread waits, as a user would press it.
-class EscapeLater {
-public:
-    explicit EscapeLater(DWORD ms)
-        : thread_([this, ms, target = GetCurrentThreadId()] {
-              if (WaitForSingleObject(stop_, ms) == WAIT_TIMEOUT) PostThreadMessageW(target, WM_KEYDOWN, VK_ESCAPE, 0);
-          }) {}
-    ~EscapeLater() {
-        SetEvent(stop_);
-        thread_.join();
-        CloseHandle(stop_);
-        MSG m;
-        while (PeekMessageW(&m, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE)) {
-        }
-    }
-
-private:
-    HANDLE stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    std::thread thread_;
-};
 
 }  // namespace
 

@@ -333,4 +333,27 @@ bool MenuItemEnabled(HMENU menu, int position) {
     return !(GetMenuState(menu, position, MF_BYPOSITION) & (MF_GRAYED | MF_DISABLED));
 }
 
+bool GoneWithin(DWORD pid, DWORD ms) {
+    HANDLE p = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    if (!p) return true;
+    const bool gone = WaitForSingleObject(p, ms) == WAIT_OBJECT_0;
+    CloseHandle(p);
+    return gone;
+}
+
+EscapeLater::EscapeLater(DWORD ms)
+    : stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      thread_([this, ms, target = GetCurrentThreadId()] {
+          if (WaitForSingleObject(stop_, ms) == WAIT_TIMEOUT) PostThreadMessageW(target, WM_KEYDOWN, VK_ESCAPE, 0);
+      }) {}
+
+EscapeLater::~EscapeLater() {
+    SetEvent(stop_);
+    thread_.join();
+    CloseHandle(stop_);
+    MSG m;
+    while (PeekMessageW(&m, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE)) {
+    }
+}
+
 }  // namespace testing_support

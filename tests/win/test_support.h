@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "forms/dialogs.h"
@@ -108,5 +109,22 @@ void Render(forms::Label* label);
 // The texts of a menu's items as shown, separators as "-".
 std::vector<std::wstring> MenuItemTexts(HMENU menu);
 bool MenuItemEnabled(HMENU menu, int position);
+
+// Whether process `pid` has ended, or ends within `ms`.
+bool GoneWithin(DWORD pid, DWORD ms);
+
+// Escape pressed while this thread waits, as a user would press it; a press
+// still queued when it goes is taken back.
+class EscapeLater {
+public:
+    explicit EscapeLater(DWORD ms);
+    ~EscapeLater();
+    EscapeLater(const EscapeLater&) = delete;
+    EscapeLater& operator=(const EscapeLater&) = delete;
+
+private:
+    HANDLE stop_;
+    std::thread thread_;
+};
 
 }  // namespace testing_support
