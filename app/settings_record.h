@@ -31,6 +31,7 @@ struct SettingsRecord {
     VBBool DefaultPicture = kTrue;
     std::wstring DefaultPictureName;
     VBBool Translucence = kFalse;
+    VBBool ExifOrientation = kTrue;  // photos shown the way up their Exif orientation says
     int16_t LastForm = 0;
 };
 

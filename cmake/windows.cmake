@@ -122,6 +122,7 @@ add_library(tamsel_app STATIC
   engine/scaling.cpp
   engine/render_job.cpp
   engine/view_size.cpp
+  engine/turning.cpp
   engine/save_copy_paste.cpp
   windows/frmNormal.cpp
   windows/frmNoTitleFrame.cpp

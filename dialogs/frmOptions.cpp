@@ -11,11 +11,13 @@ namespace tamsel {
 FrmOptions frmOptions;
 
 namespace {
+// The row the Exif option adds to "opening a picture": everything below it moves down by it.
+constexpr int kExifRow = 300;
 // The dialog's outer height without and with the extras, and the buttons' tops.
-constexpr int kHeightCollapsed = 4440;
-constexpr int kHeightExpanded = 7215;
-constexpr int kButtonTopCollapsed = 3480;
-constexpr int kButtonTopExpanded = 6360;
+constexpr int kHeightCollapsed = 4440 + kExifRow;
+constexpr int kHeightExpanded = 7215 + kExifRow;
+constexpr int kButtonTopCollapsed = 3480 + kExifRow;
+constexpr int kButtonTopExpanded = 6360 + kExifRow;
 constexpr int kRow = 255;  // a check box's or option button's height
 
 const wchar_t* const kRunStateCaptions[3] = {L"前回の表示方法で表示する", L"タイトルと枠を表示する",
@@ -31,7 +33,7 @@ FrmOptions::FrmOptions() {
 
 void FrmOptions::InitializeComponent() {
     SetCaption(L"オプション");
-    SetClientSize(6780, 4000);
+    SetClientSize(6780, 4000 + kExifRow);
     const COLORREF face = GetSysColor(COLOR_BTNFACE);
     auto container = [face](forms::PictureBox& box, forms::Frame& frame, forms::Form& form, int w, int h) {
         box.Container = &frame;
@@ -52,8 +54,8 @@ void FrmOptions::InitializeComponent() {
     }
 
     // Opening a picture.
-    Frame2.Create(*this, 120, 1320, 4335, 1695, L"画像を開く時");
-    container(Picture2, Frame2, *this, 4095, 1335);
+    Frame2.Create(*this, 120, 1320, 4335, 1695 + kExifRow, L"画像を開く時");
+    container(Picture2, Frame2, *this, 4095, 1335 + kExifRow);
     chkAutoAttach.Container = &Picture2;
     help(chkAutoAttach, L"タイトルと枠を表示している時、ウィンドウの枠を画像にあわせます");
     chkAutoAttach.Create(*this, 120, 0, 3975, kRow, L"ウィンドウサイズを画像に合わせる（枠表示時）");
@@ -70,6 +72,9 @@ void FrmOptions::InitializeComponent() {
         optPoint[i].Container = &Picture2;
         optPoint[i].Create(*this, kPointLeft[i], 1020, 675, kRow, kPointCaptions[i]);
     }
+    chkExifOrientation.Container = &Picture2;
+    help(chkExifOrientation, L"写真に記録されている向き（Exif）のとおりに回転して表示します");
+    chkExifOrientation.Create(*this, 120, 1320, 3975, kRow, L"Exif の回転情報に従って表示する");
 
     // Preset view sizes.
     Frame3.Create(*this, 4560, 120, 2055, 2895, L"表示サイズ");
@@ -84,9 +89,9 @@ void FrmOptions::InitializeComponent() {
         txtSize[i].Create(*this, 240, 360 * i, 1575, 270);
     }
 
-    lblMsg.Create(*this, 120, 3120, 6495, 255);
+    lblMsg.Create(*this, 120, 3120 + kExifRow, 6495, 255);
     chkAnother.OnClick = [this] { chkAnother_Click(); };
-    chkAnother.Create(*this, 120, 3600, 2655, kRow, L"おまけ機能を表示");
+    chkAnother.Create(*this, 120, 3600 + kExifRow, 2655, kRow, L"おまけ機能を表示");
     cmdOK.Default = true;
     cmdOK.OnClick = [this] { cmdOK_Click(); };
     cmdOK.Create(*this, 3120, kButtonTopCollapsed, 1095, 375, L"OK");
@@ -98,7 +103,7 @@ void FrmOptions::InitializeComponent() {
 
     // Extras.
     frameAnother.SetVisible(false);
-    frameAnother.Create(*this, 120, 3960, 6495, 2295, L"おまけ機能");
+    frameAnother.Create(*this, 120, 3960 + kExifRow, 6495, 2295, L"おまけ機能");
     container(Picture4, frameAnother, *this, 6255, 1935);
     chkDefaultPicture.Container = &Picture4;
     help(chkDefaultPicture, L"起動時にファイルを指定していない場合に、開く画像ファイルを指定します");
@@ -135,6 +140,7 @@ void FrmOptions::Form_Load() {
     optPoint[point].SetValue(true);
     chkWindowPoint_Click();
     chkViewDefalutSize.SetValue(BoolToCheck(Settings.ViewDefaultSize));
+    chkExifOrientation.SetValue(BoolToCheck(Settings.ExifOrientation));
     chkPictureBlt.SetValue(BoolToCheck(Settings.PictureBlt));
     chkDefaultPicture.SetValue(BoolToCheck(Settings.DefaultPicture));
     txtDefaultPictureName.SetText(Settings.DefaultPictureName);
@@ -198,6 +204,7 @@ void FrmOptions::cmdApp_Click() {
             break;
         }
     Settings.ViewDefaultSize = CheckToBool(static_cast<int16_t>(chkViewDefalutSize.Value()));
+    Settings.ExifOrientation = CheckToBool(static_cast<int16_t>(chkExifOrientation.Value()));
     Settings.PictureBlt = CheckToBool(static_cast<int16_t>(chkPictureBlt.Value()));
     Settings.DefaultPicture = CheckToBool(static_cast<int16_t>(chkDefaultPicture.Value()));
     Settings.DefaultPictureName = txtDefaultPictureName.Text();

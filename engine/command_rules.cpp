@@ -23,6 +23,7 @@ Arriving CommandOfKey(int keyCode, int shift) {
     if (shift == 0) {
         switch (keyCode) {
         case kBack: case kSpace: case kPrior: case kNext: case kEnd: case kHome: return Arriving::NewPicture;
+        case 'R': case 'L': case 'H': case 'V': return Arriving::NewView;  // turns and flips
         default: return Arriving::Other;
         }
     }

@@ -9,7 +9,7 @@ enum class Work { None, Render, Load };
 
 enum class Arriving {
     NewPicture,    // open (its dialog included), drop, paste, step
-    NewView,       // a view size: preset, the size dialog, 100 %
+    NewView,       // a view size: preset, the size dialog, 100 %; a turn or flip of the picture
     ReadsPicture,  // save, copy, tile copy, switching windows
     Close,         // closing the viewer, quitting
     Other,         // options, version, help, what the menus show

@@ -1,5 +1,7 @@
 #include "engine/frmBackground.h"
 
+#include "engine/turning.h"
+
 #include <utility>
 
 #include "app/mdlTamsel.h"
@@ -82,7 +84,11 @@ bool FrmBackground::PictureLoadRun(std::wstring strFileName, bool blnErrMsgbox) 
         loaded = SUCCEEDED(LoadWicPicture(strFileName, GetSysColor(COLOR_WINDOW), decoded)) &&
                  picLoad.SetPicture(decoded);
     }
-    if (loaded) NewView();
+    if (loaded) {
+        // Upright, whichever decoder read it, before any view is made of it.
+        if (Settings.ExifOrientation) TurnPicture(picLoad, FileOrientation(strFileName));
+        NewView();
+    }
     if (!loaded) {
         if (blnErrMsgbox) forms::MsgBox(L"画像ファイルを開くことが出来ませんでした！", 48, L"未対応フォーマット");
         return false;

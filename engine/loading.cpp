@@ -7,6 +7,7 @@
 #include "engine/caption.h"
 #include "engine/frmBackground.h"
 #include "engine/picture_services.h"
+#include "engine/turning.h"
 #include "engine/view_size.h"
 #include "forms/dialog_controls.h"
 #include "forms/system_library.h"
@@ -91,6 +92,15 @@ void OpenPictureLoad(forms::PictureBox& picView, forms::Label* lblProgress, form
 }
 
 bool HasCurrentFile() { return !CurrentFileName.empty() && CurrentFileName != kClipboardMarker; }
+
+bool TurnShownPicture(Turn turn, forms::PictureBox& picView, forms::Label* lblProgress, forms::Form& form,
+                      bool blnTitleFrame) {
+    frmBackground.Arrive(Arriving::NewView);  // a rendering of the picture before the turn stops
+    if (CurrentFileName.empty() || !TurnPicture(frmBackground.picLoad, static_cast<int>(turn))) return false;
+    ApplyViewSize(picView, lblProgress, form, blnTitleFrame);
+    if (blnTitleFrame) form.SetCaption(MakeCaption());
+    return true;
+}
 
 bool StepPictureLoad(Step step, forms::PictureBox& picView, forms::Label* lblProgress, forms::Form& form,
                      bool blnTitleFrame) {

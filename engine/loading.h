@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/folder_steps.h"
+#include "engine/orientation.h"
 #include "forms/controls.h"
 #include "forms/form.h"
 
@@ -18,6 +19,11 @@ void OpenPictureLoad(forms::PictureBox& picView, forms::Label* lblProgress, form
 
 // Whether the picture shown came from a file (not the clipboard, not none).
 bool HasCurrentFile();
+
+// Turns or flips the picture as loaded, then shows it again at the current
+// view size, fitted and placed as a new view is. False with no picture.
+bool TurnShownPicture(Turn turn, forms::PictureBox& picView, forms::Label* lblProgress, forms::Form& form,
+                      bool blnTitleFrame);
 
 // The next, previous, first or last picture of the current file's folder,
 // read afresh, loaded and shown as an opened file is; files no decoder reads

@@ -75,6 +75,7 @@ void FrmNoTitleFrame::Form_KeyDown(int& keyCode, int shift) {
         StepPicture(step);
         return;
     }
+    if (Turn turn; TurnForKey(keyCode, shift, turn)) return frmPopupMenu.MenuByTurn(turn);
     if (shift != forms::vbCtrlMask) return;  // exactly Ctrl
     switch (keyCode) {
     case 'O': frmPopupMenu.MenuByOpen(); break;

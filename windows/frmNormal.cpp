@@ -165,8 +165,9 @@ void FrmNormal::BuildMenus() {
     for (forms::Menu* m : {&menu_VisibleEdit, &menu_VisibleHelp}) menu_MenuVisible.Add(*m);
     menu_Bar8.Init(L"-");
     menu_Option.Init(L"オプション(&O)...");
-    for (forms::Menu* m :
-         {&menu_NoTitleFrame, &menu_FreamRefresh, &menu_Bar3, &menu_ViewSize, &menu_Bar7, &menu_MenuVisible, &menu_Bar8, &menu_Option})
+    menu_Turn.Build([this](Turn turn) { TurnPicture(turn); });
+    for (forms::Menu* m : {&menu_NoTitleFrame, &menu_FreamRefresh, &menu_Bar3, &menu_ViewSize, &menu_Turn.menu,
+                           &menu_Bar7, &menu_MenuVisible, &menu_Bar8, &menu_Option})
         menu_View.Add(*m);
 
     menu_Help.Init(L"ヘルプ(&H)");
@@ -245,6 +246,11 @@ void FrmNormal::menu_NoTitleFrame_Click() { SwitchViewerWindow(*this, SwitchingF
 void FrmNormal::ApplyViewSizeHere() {
     ApplyViewSize(picView, &lblProgress, *this, true);
     SetCaption(MakeCaption());
+}
+
+void FrmNormal::TurnPicture(Turn turn) {
+    CheckWindowPoint(*this);
+    TurnShownPicture(turn, picView, &lblProgress, *this, true);
 }
 
 void FrmNormal::menu_DefaultSize_Click() {
@@ -469,6 +475,7 @@ void FrmNormal::Form_KeyDown(int& keyCode, int shift) {
         StepPicture(step);
         return;
     }
+    if (Turn turn; TurnForKey(keyCode, shift, turn)) return TurnPicture(turn);
     if (shift != forms::vbCtrlMask) return;  // exactly Ctrl
     switch (keyCode) {
     case 'A': menu_SaveAs_Click(); break;

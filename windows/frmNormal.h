@@ -6,6 +6,7 @@
 #include "forms/controls.h"
 #include "forms/form.h"
 #include "windows/scroll_area.h"
+#include "windows/viewer_menus.h"
 
 #include <string>
 #include <vector>
@@ -27,6 +28,7 @@ public:
     forms::Menu menu_SizeView[7];
     forms::Menu menu_Bar5, menu_InputSize, menu_Bar7, menu_MenuVisible, menu_VisibleEdit, menu_VisibleHelp;
     forms::Menu menu_Bar8, menu_Option;
+    TurnMenu menu_Turn;
     forms::Menu menu_Help, menu_HelpContents, menu_Bar9, menu_Version;
     // Set by a window that closes only to make way for the other viewer window.
     bool SwitchingForm = false;
@@ -42,6 +44,7 @@ public:
     void menu_MenuVisible_Click();
     void menu_Open_Click();
     void StepPicture(Step step);
+    void TurnPicture(Turn turn);
     void menu_Quit_Click();
     void menu_FreamRefresh_Click();
     void menu_NoTitleFrame_Click();

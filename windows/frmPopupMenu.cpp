@@ -44,13 +44,14 @@ void FrmPopupMenu::InitializeComponent() {
     menu_Mini.Init(L"最小化(&N)", 'M');
     menu_Bar3.Init(L"-");
     menu_Quit.Init(L"終了(&Q)");
+    menu_Turn.Build([this](Turn turn) { MenuByTurn(turn); });
 
     Pmenu.Clear();
     menu_ViewSize.Clear();
     for (forms::Menu* m : {&menu_DefaultSize, &menu_bar7, &menu_SizeView[0], &menu_Bar8, &menu_InputSize})
         menu_ViewSize.Add(*m);
     for (forms::Menu* m : {&menu_Copy, &menu_Paste, &menu_Bar6, &menu_TileCopy, &menu_SaveAs}) menu_Edit.Add(*m);
-    for (forms::Menu* m : {&menu_Open, &menu_Next, &menu_Previous, &menu_Bar, &menu_ViewSize, &menu_Edit, &menu_Bar2,
+    for (forms::Menu* m : {&menu_Open, &menu_Next, &menu_Previous, &menu_Bar, &menu_ViewSize, &menu_Turn.menu, &menu_Edit, &menu_Bar2,
                            &menu_TitleFrame, &menu_LayeredWindow, &menu_Mini, &menu_Bar3, &menu_Quit})
         Pmenu.Add(*m);
 
@@ -109,6 +110,11 @@ void FrmPopupMenu::menu_Open_Click() {
     OpenPictureLoad(B().picView, &B().lblProgress, B(), false);
     RefreshMiniCaption();
     WindowTopMost(B());
+}
+
+void FrmPopupMenu::MenuByTurn(Turn turn) {
+    CheckWindowPoint(B());
+    if (TurnShownPicture(turn, B().picView, &B().lblProgress, B(), false)) RefreshMiniCaption();
 }
 
 void FrmPopupMenu::menu_DefaultSize_Click() {

@@ -3,6 +3,7 @@
 // is never shown.
 #include "forms/form.h"
 #include "forms/menu.h"
+#include "windows/viewer_menus.h"
 
 namespace tamsel {
 
@@ -14,6 +15,7 @@ public:
     forms::Menu menu_Bar8, menu_InputSize;
     forms::Menu menu_Edit, menu_Copy, menu_Paste, menu_Bar6, menu_TileCopy, menu_SaveAs;
     forms::Menu menu_Bar2, menu_TitleFrame, menu_LayeredWindow, menu_Mini, menu_Bar3, menu_Quit;
+    TurnMenu menu_Turn;
 
     void menuSizeViewRefresh();
     void MenuLayered() { menu_LayeredWindow_Click(); }
@@ -24,6 +26,7 @@ public:
     void MenuByTitleFrame() { menu_TitleFrame_Click(); }
     void MenuByDefaultSize() { menu_DefaultSize_Click(); }
     void MenuByInputSize() { menu_InputSize_Click(); }
+    void MenuByTurn(Turn turn);
 
     // Shows Pmenu at a screen position (pixels) for the borderless window.
     void ShowPopup(int x, int y);

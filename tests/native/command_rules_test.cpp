@@ -34,6 +34,9 @@ TEST(CommandRules, KeysAreTheCommandsTheViewerWindowsGiveThem) {
         {'S', kCtrl, Arriving::ReadsPicture}, {'A', kCtrl, Arriving::ReadsPicture},
         {'C', kCtrl, Arriving::ReadsPicture}, {'T', kCtrl, Arriving::ReadsPicture},
         {0x73, kAlt, Arriving::Close},       {0x73, 0, Arriving::Other},        // Alt+F4, F4
+        {'R', 0, Arriving::NewView},         {'L', 0, Arriving::NewView},       // turns
+        {'H', 0, Arriving::NewView},         {'V', 0, Arriving::NewView},       // flips
+        {'R', kShift, Arriving::Other},      {'L', kCtrl, Arriving::Other},
         {'O', 0, Arriving::Other},           {'O', kCtrl | kShift, Arriving::Other},
         {'F', kCtrl, Arriving::Other},       {0x25, 0, Arriving::Other},        // Ctrl+F, Left
     };

@@ -275,13 +275,19 @@ TEST_F(DialogTest, OptionsEditTheStartAnchorAndExtras) {
     EXPECT_EQ(Settings.WindowPoint, kFalse);
     Click(frmOptions.chkWindowPoint);
     EXPECT_TRUE(IsWindowEnabled(frmOptions.optPoint[0].hWnd()));
+    // The Exif orientation: on unless stored off, below the anchor points, and kept by Apply.
+    EXPECT_EQ(frmOptions.chkExifOrientation.Value(), 1);
+    EXPECT_GT(frmOptions.chkExifOrientation.Top(), frmOptions.optPoint[0].Top());
+    Click(frmOptions.chkExifOrientation);
+    Click(frmOptions.cmdApp);
+    EXPECT_EQ(Settings.ExifOrientation, kFalse);
 
     // The extras: shown on request, the buttons moved below them.
-    EXPECT_EQ(frmOptions.Height(), 4440);
+    EXPECT_EQ(frmOptions.Height(), 4740);  // the Exif row included
     EXPECT_FALSE(frmOptions.frameAnother.Visible());
     Click(frmOptions.chkAnother);
-    EXPECT_EQ(frmOptions.Height(), 7215);
-    EXPECT_EQ(frmOptions.cmdOK.Top(), 6360);
+    EXPECT_EQ(frmOptions.Height(), 7515);
+    EXPECT_EQ(frmOptions.cmdOK.Top(), 6660);
     EXPECT_TRUE(frmOptions.frameAnother.Visible());
     // The default picture: browsed, cancelled, cleared.
     {
@@ -316,10 +322,10 @@ TEST_F(DialogTest, OptionsEditTheStartAnchorAndExtras) {
     // Every opening starts collapsed.
     Click(frmOptions.cmdCancel);
     frmOptions.Show();
-    EXPECT_EQ(frmOptions.Height(), 4440);
+    EXPECT_EQ(frmOptions.Height(), 4740);  // the Exif row included
     EXPECT_EQ(frmOptions.chkAnother.Value(), 0);
     EXPECT_FALSE(frmOptions.frameAnother.Visible());
-    EXPECT_EQ(frmOptions.cmdOK.Top(), 3480);
+    EXPECT_EQ(frmOptions.cmdOK.Top(), 3780);
 }
 
 TEST_F(DialogTest, TheVersionDialogShowsTheBuildsVersionAndLogo) {

@@ -114,6 +114,7 @@ TEST_F(SettingsStoreTest, SaveSettingsWritesEveryKeyAsTextAndTheNextStartReadsTh
     Settings.WindowPoint = kTrue;
     Settings.WindowPointIndex = 4;
     Settings.Translucence = kTrue;
+    Settings.ExifOrientation = kFalse;
     Settings.DefaultPictureName = L"D:\\ĉambro\\이미지.bmp";
     Settings.LastForm = 1;
     SaveSettings();
@@ -123,7 +124,7 @@ TEST_F(SettingsStoreTest, SaveSettingsWritesEveryKeyAsTextAndTheNextStartReadsTh
         EXPECT_TRUE(StoredValue(L"Options", L"VSs_" + std::to_wstring(i)).has_value());
     }
     for (auto key : {L"AtAtt", L"VLstF", L"MVsbE", L"MVsbH", L"WPint", L"WPits", L"VDefS", L"PicBl", L"DefPi",
-                     L"DPiFN", L"Trans"})
+                     L"DPiFN", L"Trans", L"ExifO"})
         EXPECT_TRUE(StoredValue(L"Options", key).has_value()) << key;
     EXPECT_EQ(StoredValue(L"Options", L"VSe_6"), L"True");
     EXPECT_EQ(StoredValue(L"Options", L"VSs_6"), L"750");
@@ -131,6 +132,7 @@ TEST_F(SettingsStoreTest, SaveSettingsWritesEveryKeyAsTextAndTheNextStartReadsTh
     EXPECT_EQ(StoredValue(L"Options", L"AtAtt"), L"False");
     EXPECT_EQ(StoredValue(L"Options", L"VLstF"), L"-1");
     EXPECT_EQ(StoredValue(L"Options", L"WPits"), L"4");
+    EXPECT_EQ(StoredValue(L"Options", L"ExifO"), L"False");
     EXPECT_EQ(StoredValue(L"Run", L"LstFm"), L"1");
 
     SettingsRecord saved = Settings;
@@ -142,6 +144,7 @@ TEST_F(SettingsStoreTest, SaveSettingsWritesEveryKeyAsTextAndTheNextStartReadsTh
     EXPECT_EQ(Settings.WindowPoint, kTrue);
     EXPECT_EQ(Settings.WindowPointIndex, 4);
     EXPECT_EQ(Settings.Translucence, kTrue);
+    EXPECT_EQ(Settings.ExifOrientation, kFalse);
     EXPECT_EQ(Settings.DefaultPictureName, saved.DefaultPictureName);
     EXPECT_EQ(Settings.LastForm, 1);
 }
@@ -178,7 +181,7 @@ TEST_F(SettingsStoreTest, TheRegistryReceivesEveryKeyInTheWritingOrder) {
         expected.push_back(L"put Options/VSs_" + std::to_wstring(i));
     }
     for (auto key : {L"AtAtt", L"VLstF", L"MVsbE", L"MVsbH", L"WPint", L"WPits", L"VDefS", L"PicBl", L"DefPi",
-                     L"DPiFN", L"Trans"})
+                     L"DPiFN", L"Trans", L"ExifO"})
         expected.push_back(std::wstring(L"put Options/") + key);
     expected.push_back(L"put Run/LstFm");
     EXPECT_EQ(store.calls, expected);
