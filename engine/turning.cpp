@@ -29,31 +29,30 @@ int FileOrientation(const std::wstring& path) {
 bool TurnPicture(forms::PictureBox& box, int orientation) {
     if (box.GetPicture().Empty() || orientation < 1 || orientation > 8) return false;
     if (orientation == 1) return true;
-    // The box's surface holds the picture as shown: a 24-bit DIB section.
-    HDC dc = box.hDC();
-    DIBSECTION ds{};
-    HGDIOBJ surface = dc ? GetCurrentObject(dc, OBJ_BITMAP) : nullptr;
-    if (!surface || GetObjectW(surface, sizeof ds, &ds) != sizeof ds || !ds.dsBm.bmBits || ds.dsBm.bmBitsPixel != 24)
-        return false;
     const int w = box.ScaleWidth(), h = box.ScaleHeight();
-    if (w <= 0 || h <= 0 || w > ds.dsBm.bmWidth || h > ds.dsBm.bmHeight) return false;
-    const ptrdiff_t stride = ds.dsBm.bmWidthBytes;
-    const auto* bits = static_cast<const uint8_t*>(ds.dsBm.bmBits);
-    // Rows bottom first unless the header says otherwise: the top row and the step to the next.
-    const bool bottomUp = ds.dsBmih.biHeight > 0;
-    const uint8_t* top = bottomUp ? bits + (ds.dsBm.bmHeight - 1) * stride : bits;
-    const ptrdiff_t down = bottomUp ? -stride : stride;
-
     const bool swap = SwapsSides(orientation);
     const int outW = swap ? h : w, outH = swap ? w : h;
-    BITMAPINFO bi{};
-    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), outW, -outH, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    // The picture as shown, in rows of a layout this code chose (top first),
+    // and the turned one beside it.
+    void* in = nullptr;
     void* out = nullptr;
-    HBITMAP turned = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &out, nullptr, 0);
-    if (!turned) return false;
+    HBITMAP source = forms::CreateDib24(w, h, &in);
+    HBITMAP turned = source ? forms::CreateDib24(outW, outH, &out) : nullptr;
+    HDC dc = turned ? CreateCompatibleDC(nullptr) : nullptr;
+    if (!dc) {
+        if (turned) DeleteObject(turned);
+        if (source) DeleteObject(source);
+        return false;
+    }
+    HGDIOBJ old = SelectObject(dc, source);
+    box.StretchTo(dc, 0, 0, w, h, w, h);
     GdiFlush();
-    const ptrdiff_t outStride = ((static_cast<ptrdiff_t>(outW) * 3 + 3) & ~ptrdiff_t{3});
-    TurnPixels(top, w, h, down, 3, static_cast<uint8_t*>(out), outStride, orientation);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    auto stride = [](int width) { return (static_cast<ptrdiff_t>(width) * 3 + 3) & ~ptrdiff_t{3}; };
+    TurnPixels(static_cast<const uint8_t*>(in), w, h, stride(w), 3, static_cast<uint8_t*>(out), stride(outW),
+               orientation);
+    DeleteObject(source);
     const forms::Picture picture = forms::Picture::FromBitmap(turned);  // owns the bitmap, or deleted it
     return !picture.Empty() && box.SetPicture(picture);
 }
