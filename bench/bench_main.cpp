@@ -3,6 +3,7 @@
 // tamsel2-bench startup PICTURE.jpg           first painted window, the viewer beside tamsel2-bare
 // tamsel2-bench trial                         the cost of asking 19 plug-ins that refuse a file
 // tamsel2-bench host                          a plug-in decode in a host process (each bitness) beside one in process
+// tamsel2-bench orientation PHOTO.jpg         opening the photo with Exif orientation 6 beside orientation 1
 // tamsel2-bench described PICTURE             start-up with 20 plug-ins described by an earlier start, beside none
 // tamsel2-bench peak PICTURE.jpg              peak working set, the viewer beside tamsel2-bare
 // tamsel2-bench held                          peak working set of 20 held PageDowns at 1000 %, beside one rendering
@@ -187,6 +188,8 @@ int wmain(int argc, wchar_t** argv) {
         rc = bench::Trial();
     } else if (argc == 2 && std::wstring(argv[1]) == L"host") {
         rc = bench::HostCost();
+    } else if (argc == 3 && std::wstring(argv[1]) == L"orientation") {
+        rc = bench::OrientationCost(argv[2]);
     } else if (argc == 3 && std::wstring(argv[1]) == L"described") {
         rc = bench::StartDescribed(argv[2]);
     } else if (argc == 3 && std::wstring(argv[1]) == L"peak") {
@@ -202,7 +205,7 @@ int wmain(int argc, wchar_t** argv) {
     } else {
         std::fprintf(stderr,
                      "usage: tamsel2-bench hq | scale IN.bmp PERCENT OUT.bmp | startup PICTURE | described PICTURE | trial | host"
-                     " | peak PICTURE"
+                     " | orientation PHOTO | peak PICTURE"
                      " | held | cancel\n");
     }
     OleUninitialize();

@@ -669,4 +669,49 @@ int CancelMs() {
     return 0;
 }
 
+int OrientationCost(const std::wstring& photo) {
+    HANDLE f = CreateFileW(photo.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return 2;
+    std::vector<uint8_t> jpeg(GetFileSize(f, nullptr));
+    DWORD got = 0;
+    ReadFile(f, jpeg.data(), static_cast<DWORD>(jpeg.size()), &got, nullptr);
+    CloseHandle(f);
+    if (got != jpeg.size() || jpeg.size() < 4) return 2;
+    // The same photo with orientation 1 and 6, an Exif segment after its first marker.
+    const std::wstring folder = MakeFolder(L"tamsel2-bench-orientation");
+    auto write = [&](uint8_t o) {
+        const uint8_t app1[] = {0xFF, 0xE1, 0, 34,   'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8,
+                                0,    1,    1, 0x12, 0,   3,   0,   0,   0, 1, 0,   o,   0, 0,  0, 0, 0, 0};
+        std::vector<uint8_t> bytes(jpeg.begin(), jpeg.begin() + 2);
+        bytes.insert(bytes.end(), std::begin(app1), std::end(app1));
+        bytes.insert(bytes.end(), jpeg.begin() + 2, jpeg.end());
+        const std::wstring path = folder + L"\\o" + std::to_wstring(o) + L".jpg";
+        HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD n = 0;
+        WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
+        CloseHandle(out);
+        return path;
+    };
+    const std::wstring upright = write(1), sideways = write(6);
+    ClearSettings();
+    frmBackground.Load();
+    std::vector<double> one, six;
+    for (int i = 0; i < 8; ++i) {  // alternately, the first of each not counted
+        auto t0 = Clock::now();
+        if (!frmBackground.PictureLoadRun(upright, false)) return 3;
+        const double a = Ms(t0);
+        t0 = Clock::now();
+        if (!frmBackground.PictureLoadRun(sideways, false)) return 3;
+        const double b = Ms(t0);
+        if (i > 0) one.push_back(a), six.push_back(b);
+    }
+    const int w = frmBackground.picLoad.ScaleWidth(), h = frmBackground.picLoad.ScaleHeight();
+    frmBackground.Unload();
+    ClearSettings();
+    const double ratio = Median(six) / Median(one);
+    std::printf("orientation size=%dx%d orientation1_ms=%.1f orientation6_ms=%.1f ratio=%.2f target=ratio<=1.15 met=%s\n",
+                w, h, Median(one), Median(six), ratio, ratio <= 1.15 ? "yes" : "no");
+    return 0;
+}
+
 }  // namespace tamsel::bench

@@ -9,6 +9,7 @@ int Trial();
 // A plug-in decode in a host process beside the same decode in this process.
 int HostCost();
 int StartDescribed(const std::wstring& picture);
+int OrientationCost(const std::wstring& photo);
 int Peak(const std::wstring& picture);
 // The viewer's part of Peak, run in a process of its own.
 int PeakViewer(const std::wstring& picture);

@@ -139,15 +139,25 @@ void TurnPixels(const uint8_t* src, int w, int h, ptrdiff_t srcStride, int bytes
     const ptrdiff_t stepY = dxY * bytesPerPixel + dyY * srcStride;  // and per output row
     // In tiles, so that the source rows a turned output row crosses stay in the cache.
     constexpr int kTile = 64;
-    for (int ty = 0; ty < outH; ty += kTile)
-        for (int tx = 0; tx < outW; tx += kTile) {
-            const int yEnd = std::min(outH, ty + kTile), xEnd = std::min(outW, tx + kTile);
-            for (int y = ty; y < yEnd; ++y) {
-                const uint8_t* s = src + (y0 * srcStride + x0 * bytesPerPixel) + y * stepY + tx * stepX;
-                uint8_t* d = dst + y * dstStride + tx * bytesPerPixel;
-                for (int x = tx; x < xEnd; ++x, s += stepX, d += bytesPerPixel) std::memcpy(d, s, bytesPerPixel);
+    auto run = [&](auto copy) {
+        for (int ty = 0; ty < outH; ty += kTile)
+            for (int tx = 0; tx < outW; tx += kTile) {
+                const int yEnd = std::min(outH, ty + kTile), xEnd = std::min(outW, tx + kTile);
+                for (int y = ty; y < yEnd; ++y) {
+                    const uint8_t* s = src + (y0 * srcStride + x0 * bytesPerPixel) + y * stepY + tx * stepX;
+                    uint8_t* d = dst + y * dstStride + tx * bytesPerPixel;
+                    for (int x = tx; x < xEnd; ++x, s += stepX, d += bytesPerPixel) copy(d, s);
+                }
             }
-        }
+    };
+    // The pixel sizes the viewer uses, each copied without a call.
+    if (bytesPerPixel == 3) {
+        run([](uint8_t* d, const uint8_t* s) { d[0] = s[0], d[1] = s[1], d[2] = s[2]; });
+    } else if (bytesPerPixel == 4) {
+        run([](uint8_t* d, const uint8_t* s) { std::memcpy(d, s, 4); });
+    } else {
+        run([bytesPerPixel](uint8_t* d, const uint8_t* s) { std::memcpy(d, s, static_cast<size_t>(bytesPerPixel)); });
+    }
 }
 
 }  // namespace tamsel

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstring>
+#include <new>
 #include <vector>
 
 namespace tamsel {
@@ -32,27 +35,67 @@ bool TurnPicture(forms::PictureBox& box, int orientation) {
     const int w = box.ScaleWidth(), h = box.ScaleHeight();
     const bool swap = SwapsSides(orientation);
     const int outW = swap ? h : w, outH = swap ? w : h;
-    // The picture as shown, in rows of a layout this code chose (top first),
-    // and the turned one beside it.
-    void* in = nullptr;
+    // The turned picture: 32-bit rows top first, as the platform's own bitmaps are.
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), outW, -outH, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* out = nullptr;
-    HBITMAP source = forms::CreateDib24(w, h, &in);
-    HBITMAP turned = source ? forms::CreateDib24(outW, outH, &out) : nullptr;
-    HDC dc = turned ? CreateCompatibleDC(nullptr) : nullptr;
-    if (!dc) {
-        if (turned) DeleteObject(turned);
-        if (source) DeleteObject(source);
+    HBITMAP turned = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &out, nullptr, 0);
+    if (!turned) return false;
+    // A bitmap picture of the box's size is read from its bits a band of rows
+    // at a time (memory touched for the first time is dear: only the turned
+    // picture is new); anything else is drawn as the box shows it, whole.
+    const forms::Picture& shown = box.GetPicture();
+    const bool bitmap = shown.Type() == PICTYPE_BITMAP && shown.WidthPixels() == w && shown.HeightPixels() == h;
+    const int band = bitmap ? std::max(1, std::min(h, (1 << 20) / (w * 4))) : h;
+    std::vector<uint8_t> rows;
+    HDC dc = CreateCompatibleDC(nullptr);
+    bool ok = dc != nullptr;
+    try {
+        rows.resize(static_cast<size_t>(w) * 4 * band);
+    } catch (const std::bad_alloc&) {
+        ok = false;
+    }
+    BITMAPINFO in{};
+    in.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -band, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    const ptrdiff_t stride = ptrdiff_t{w} * 4;
+    for (int top = 0; ok && top < h; top += band) {
+        const int n = std::min(band, h - top);
+        // The band's top row, and the step to the next one down.
+        const uint8_t* first = rows.data();
+        ptrdiff_t down = stride;
+        if (bitmap) {
+            // Bottom-up, where scan lines are counted from the bottom without doubt.
+            in.bmiHeader.biHeight = h;
+            ok = GetDIBits(dc, static_cast<HBITMAP>(shown.Handle()), static_cast<UINT>(h - top - n),
+                           static_cast<UINT>(n), rows.data(), &in, DIB_RGB_COLORS) == n;
+            first = rows.data() + (n - 1) * stride;
+            down = -stride;
+        } else {
+            void* bits = nullptr;
+            HBITMAP whole = CreateDIBSection(nullptr, &in, DIB_RGB_COLORS, &bits, nullptr, 0);
+            ok = whole != nullptr;
+            if (ok) {
+                HGDIOBJ old = SelectObject(dc, whole);
+                box.StretchTo(dc, 0, 0, w, h, w, h);
+                GdiFlush();
+                SelectObject(dc, old);
+                std::memcpy(rows.data(), bits, rows.size());
+                DeleteObject(whole);
+            }
+        }
+        if (!ok) break;
+        // Where the band lands: rows of the output, or columns for a quarter turn,
+        // counted from the far side when the turn runs upward.
+        const bool fromFar = orientation == 3 || orientation == 4 || orientation == 6 || orientation == 7;
+        const ptrdiff_t at = fromFar ? h - top - n : top;
+        uint8_t* dst = static_cast<uint8_t*>(out) + (swap ? at * 4 : at * ptrdiff_t{outW} * 4);
+        TurnPixels(first, w, n, down, 4, dst, ptrdiff_t{outW} * 4, orientation);
+    }
+    if (dc) DeleteDC(dc);
+    if (!ok) {
+        DeleteObject(turned);
         return false;
     }
-    HGDIOBJ old = SelectObject(dc, source);
-    box.StretchTo(dc, 0, 0, w, h, w, h);
-    GdiFlush();
-    SelectObject(dc, old);
-    DeleteDC(dc);
-    auto stride = [](int width) { return (static_cast<ptrdiff_t>(width) * 3 + 3) & ~ptrdiff_t{3}; };
-    TurnPixels(static_cast<const uint8_t*>(in), w, h, stride(w), 3, static_cast<uint8_t*>(out), stride(outW),
-               orientation);
-    DeleteObject(source);
     const forms::Picture picture = forms::Picture::FromBitmap(turned);  // owns the bitmap, or deleted it
     return !picture.Empty() && box.SetPicture(picture);
 }
