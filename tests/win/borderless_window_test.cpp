@@ -179,13 +179,13 @@ TEST_F(BorderlessWindowTest, ThePopupShowsWhatTheOptionsAndThePictureAllow) {
     SendMessageW(frmNoTitleFrame.picView.hWnd(), WM_RBUTTONDOWN, MK_RBUTTON, 0);
     SendMessageW(frmNoTitleFrame.picView.hWnd(), WM_RBUTTONUP, 0, 0);
     const std::vector<std::wstring> opaque{L"画像ファイルを開く(&O)...\tCtrl+O", L"次の画像(&X)\tPageDown",
-                                           L"前の画像(&B)\tPageUp", L"-", L"表示サイズ(&S)", L"編集(&E)", L"-",
+                                           L"前の画像(&B)\tPageUp", L"-", L"表示サイズ(&S)", L"回転(&R)", L"編集(&E)", L"-",
                                            L"タイトルと枠を表示(&T)\tCtrl+T", L"最小化(&N)\tCtrl+M", L"-", L"終了(&Q)"};
     EXPECT_EQ(gShown, opaque);
     Settings.Translucence = kTrue;
     Key(VK_APPS, {VK_SHIFT});  // the context-menu key, any modifiers
     ASSERT_EQ(gShown.size(), opaque.size() + 1);
-    EXPECT_EQ(gShown[8], L"半透明表示(&L)\tCtrl+L");
+    EXPECT_EQ(gShown[9], L"半透明表示(&L)\tCtrl+L");
 
     // The view sizes: entries 0 and 3 at 50 and 200 %.
     Settings.ViewSizes[0] = {50, kTrue};
@@ -196,7 +196,7 @@ TEST_F(BorderlessWindowTest, ThePopupShowsWhatTheOptionsAndThePictureAllow) {
                                                           L"任意のサイズ(&I)...\tCtrl+Z"}));
     // No picture: save, copy and tile copy greyed; text only on the clipboard: paste greyed.
     PutTextOnClipboard(L"text");
-    HMENU edit = OpenSubmenu(5);
+    HMENU edit = OpenSubmenu(6);  // after 回転
     EXPECT_EQ(MenuItemTexts(edit), (std::vector<std::wstring>{L"コピー(&C)\tCtrl+C", L"貼り付け(&P)\tCtrl+V", L"-",
                                                          L"タイルに並べてコピー(&T)...", L"名前を付けてファイルの保存(&A)...\tCtrl+S"}));
     for (int i : {0, 1, 3, 4}) EXPECT_FALSE(MenuItemEnabled(edit, i)) << i;
@@ -206,7 +206,7 @@ TEST_F(BorderlessWindowTest, ThePopupShowsWhatTheOptionsAndThePictureAllow) {
     Key('V', {VK_CONTROL});
     EXPECT_EQ(frmMini.Caption(), L"未保存の画像 - Tamsel2");
     Key(VK_APPS, {});
-    edit = OpenSubmenu(5);
+    edit = OpenSubmenu(6);
     for (int i : {0, 1, 3, 4}) EXPECT_TRUE(MenuItemEnabled(edit, i)) << i;
     sizes = OpenSubmenu(4);
     gChoice = GetMenuItemID(sizes, 3);

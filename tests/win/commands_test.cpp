@@ -181,7 +181,7 @@ TEST_F(CommandsTest, TheFramedWindowsDialogsAreNotUnderATopmostWindow) {
         SendMessageW(frmOptions.optPoint[4].hWnd(), BM_CLICK, 0, 0);  // bottom-right corner
         SendMessageW(frmOptions.cmdOK.hWnd(), BM_CLICK, 0, 0);
     });
-    Choose(2, 7);  // オプション
+    Choose(2, 8);  // オプション
     EXPECT_FALSE(topmost);
     EXPECT_EQ(Settings.WindowPointIndex, 4);
     EXPECT_EQ(WindowPointX, frmNormal.Left() + frmNormal.Width());
@@ -214,12 +214,12 @@ TEST_F(CommandsTest, ThePopupMenusFileAndEditCommands) {
     EXPECT_TRUE(Topmost(frmNoTitleFrame));
 
     EmptyTheClipboard();
-    ChooseFromPopup(5, 0);  // 編集 > コピー, at 100 % without a question
+    ChooseFromPopup(6, 0);  // 編集 > コピー, at 100 % without a question
     EXPECT_TRUE(IsClipboardFormatAvailable(CF_BITMAP));
     EmptyTheClipboard();
     {
         FileAnswer answer(dir / L"saved.bmp", frmNoTitleFrame);
-        ChooseFromPopup(5, 4);  // 編集 > 名前を付けてファイルの保存
+        ChooseFromPopup(6, 4);  // 編集 > 名前を付けてファイルの保存
         EXPECT_TRUE(answer.wasSave);
         EXPECT_FALSE(answer.topmostDuring);
     }
@@ -232,7 +232,7 @@ TEST_F(CommandsTest, ThePopupMenusFileAndEditCommands) {
         shown = IsWindowVisible(frmDialogTile.hWnd()) != FALSE;
         SendMessageW(frmDialogTile.cmdCancel.hWnd(), BM_CLICK, 0, 0);
     });
-    ChooseFromPopup(5, 3);  // 編集 > タイルに並べてコピー
+    ChooseFromPopup(6, 3);  // 編集 > タイルに並べてコピー
     EXPECT_TRUE(shown);
     EXPECT_FALSE(topmost);
     EXPECT_TRUE(Topmost(frmNoTitleFrame));
@@ -261,20 +261,20 @@ TEST_F(CommandsTest, ThePopupMenusAnySizeAndWindowCommands) {
     EXPECT_EQ(frmNoTitleFrame.ScaleWidth(), 80 * 15);
     EXPECT_EQ(frmMini.Caption(), L"sample.jpg - Tamsel2 (200%)");
 
-    ChooseFromPopup(-1, 8);  // 最小化: the taskbar window stands in
+    ChooseFromPopup(-1, 9);  // 最小化: the taskbar window stands in
     EXPECT_FALSE(IsWindowVisible(frmNoTitleFrame.hWnd()));
     EXPECT_TRUE(IsWindowVisible(frmMini.hWnd()));
     EXPECT_EQ(frmMini.WindowState(), forms::vbMinimized);
     frmMini.SetWindowState(forms::vbNormal);  // restored from the taskbar
     EXPECT_TRUE(IsWindowVisible(frmNoTitleFrame.hWnd()));
 
-    ChooseFromPopup(-1, 7);  // タイトルと枠を表示
+    ChooseFromPopup(-1, 8);  // タイトルと枠を表示
     EXPECT_FALSE(frmNoTitleFrame.IsLoaded());
     EXPECT_TRUE(frmNormal.IsLoaded());
     EXPECT_EQ(frmNormal.picView.ScaleWidth(), 80);
 
     Key(frmNormal.picView.hWnd(), 'T', {VK_CONTROL});
-    ChooseFromPopup(-1, 10);  // 終了
+    ChooseFromPopup(-1, 11);  // 終了
     EXPECT_FALSE(frmNoTitleFrame.IsLoaded());
     EXPECT_FALSE(frmBackground.IsLoaded());
     EXPECT_EQ(StoredValue(L"Run", L"LstFm"), L"1");

@@ -427,8 +427,8 @@ TEST_F(FramedWindowTest, TheViewSizeListFollowsThePresets) {
 
 TEST_F(FramedWindowTest, AHiddenEditMenuKeepsItsKeysAndIsRemembered) {
     HMENU view = OpenMenu(2);
-    HMENU shown = GetSubMenu(view, 5);
-    SendMessageW(frmNormal.hWnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(shown), 5);
+    HMENU shown = GetSubMenu(view, 6);  // after 回転
+    SendMessageW(frmNormal.hWnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(shown), 6);
     EXPECT_EQ(GetMenuState(shown, 0, MF_BYPOSITION) & MF_CHECKED, static_cast<UINT>(MF_CHECKED));
     SendMessageW(frmNormal.hWnd(), WM_COMMAND, GetMenuItemID(shown, 0), 0);  // hide Edit
     EXPECT_EQ(Settings.MenuVisibleEdit, kFalse);
