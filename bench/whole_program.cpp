@@ -18,6 +18,7 @@
 #include "app/mdlTamsel.h"
 #include "engine/bmp_file.h"
 #include "engine/frmBackground.h"
+#include "engine/loading.h"
 #include "engine/view_size.h"
 #include "forms/form.h"
 #include "forms/picture.h"
@@ -695,17 +696,24 @@ int OrientationCost(const std::wstring& photo) {
     const std::wstring upright = write(1), sideways = write(6);
     ClearSettings();
     frmBackground.Load();
+    frmNormal.Show();
+    // Opened as a drop opens it, until the framed window has painted it.
+    auto open = [](const std::wstring& file) {
+        const auto t0 = Clock::now();
+        if (!DropPictureLoad(file, frmNormal.picView, &frmNormal.lblProgress, frmNormal, true)) return -1.0;
+        UpdateWindow(frmNormal.hWnd());
+        UpdateWindow(frmNormal.picView.hWnd());
+        return Ms(t0);
+    };
     std::vector<double> one, six;
     for (int i = 0; i < 8; ++i) {  // alternately, the first of each not counted
-        auto t0 = Clock::now();
-        if (!frmBackground.PictureLoadRun(upright, false)) return 3;
-        const double a = Ms(t0);
-        t0 = Clock::now();
-        if (!frmBackground.PictureLoadRun(sideways, false)) return 3;
-        const double b = Ms(t0);
+        const double a = open(upright), b = open(sideways);
+        if (a < 0 || b < 0) return 3;
         if (i > 0) one.push_back(a), six.push_back(b);
     }
     const int w = frmBackground.picLoad.ScaleWidth(), h = frmBackground.picLoad.ScaleHeight();
+    frmNormal.SwitchingForm = true;
+    frmNormal.Unload();
     frmBackground.Unload();
     ClearSettings();
     const double ratio = Median(six) / Median(one);
