@@ -63,6 +63,15 @@ void FrmBackground::Form_Unload(int& cancel) {
 
 bool FrmBackground::PictureLoadRun(std::wstring strFileName, bool blnErrMsgbox) {
     mGaveWay.clear();
+    // The turn a photo needs is known before any decoder reads it: its memory is made ready meanwhile.
+    TurnMemory ready;
+    int orientation = 1;
+    if (Settings.ExifOrientation) {
+        const FileFacts facts = FileFactsOf(strFileName);
+        orientation = facts.orientation;
+        if (orientation != 1 && facts.width > 0)
+            SwapsSides(orientation) ? ready.Prepare(facts.height, facts.width) : ready.Prepare(facts.width, facts.height);
+    }
     forms::Picture picture;
     bool loaded = SUCCEEDED(LoadPicture(strFileName, picture)) && picLoad.SetPicture(picture);
     if (!loaded) {
@@ -86,7 +95,7 @@ bool FrmBackground::PictureLoadRun(std::wstring strFileName, bool blnErrMsgbox) 
     }
     if (loaded) {
         // Upright, whichever decoder read it, before any view is made of it.
-        if (Settings.ExifOrientation) TurnPicture(picLoad, FileOrientation(strFileName));
+        if (orientation != 1) TurnPicture(picLoad, orientation, &ready);
         NewView();
     }
     if (!loaded) {

@@ -101,6 +101,34 @@ int TiffOrientation(const uint8_t* tiff, size_t size) {
     return 1;
 }
 
+bool JpegSize(const uint8_t* data, size_t size, int& width, int& height) {
+    if (size < 4 || data[0] != 0xFF || data[1] != 0xD8) return false;
+    size_t at = 2;
+    while (at + 9 <= size) {
+        if (data[at] != 0xFF) return false;
+        const uint8_t marker = data[at + 1];
+        if (marker == 0xFF) {
+            ++at;
+            continue;
+        }
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+            at += 2;
+            continue;
+        }
+        if (marker == 0xDA || marker == 0xD9) return false;
+        // Frame headers: C0 to CF but for the tables C4, C8 and CC.
+        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
+            height = Be16(data + at + 5);
+            width = Be16(data + at + 7);
+            return width > 0 && height > 0;
+        }
+        const size_t length = Be16(data + at + 2);
+        if (length < 2) return false;
+        at += 2 + length;
+    }
+    return false;
+}
+
 size_t OrientationBytesWanted(const uint8_t* data, size_t size) {
     size_t from = 0, to = 0;
     if (JpegExif(data, size, from, to) && to > size) return std::min(to, kOrientationMostRead);

@@ -21,6 +21,8 @@ size_t OrientationBytesWanted(const uint8_t* data, size_t size);
 // The orientation recorded in a JPEG (APP1 Exif), TIFF (IFD0), PNG (eXIf) or
 // WebP (EXIF) file's start; 1 when there is none or it cannot be read.
 int ExifOrientation(const uint8_t* data, size_t size);
+// A JPEG's size from its frame header, when the bytes reach it.
+bool JpegSize(const uint8_t* data, size_t size, int& width, int& height);
 // The orientation tag of IFD0 of a TIFF structure (an Exif block).
 int TiffOrientation(const uint8_t* tiff, size_t size);
 

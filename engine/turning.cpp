@@ -5,14 +5,16 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <utility>
 #include <vector>
 
 namespace tamsel {
 
-int FileOrientation(const std::wstring& path) {
+FileFacts FileFactsOf(const std::wstring& path) {
+    FileFacts facts;
     HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return 1;
+    if (f == INVALID_HANDLE_VALUE) return facts;
     std::vector<uint8_t> bytes(kOrientationFirstRead);
     DWORD got = 0;
     if (!ReadFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr)) got = 0;
@@ -26,10 +28,53 @@ int FileOrientation(const std::wstring& path) {
         bytes.resize(got + more);
     }
     CloseHandle(f);
-    return ExifOrientation(bytes.data(), bytes.size());
+    facts.orientation = ExifOrientation(bytes.data(), bytes.size());
+    if (!JpegSize(bytes.data(), bytes.size(), facts.width, facts.height)) facts.width = facts.height = 0;
+    return facts;
 }
 
-bool TurnPicture(forms::PictureBox& box, int orientation) {
+TurnMemory::~TurnMemory() {
+    if (thread_) {
+        WaitForSingleObject(thread_, INFINITE);
+        CloseHandle(thread_);
+    }
+    if (bitmap_) DeleteObject(bitmap_);
+}
+
+DWORD WINAPI TurnMemory::Make(void* self) {
+    auto* m = static_cast<TurnMemory*>(self);
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), m->width_, -m->height_, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bmp) {
+        // A write to every page, so that none is first touched by the turn.
+        auto* p = static_cast<volatile uint8_t*>(bits);
+        const size_t bytes = size_t(m->width_) * m->height_ * 4;
+        for (size_t at = 0; at < bytes; at += 4096) p[at] = 0;
+    }
+    m->bitmap_ = bmp;
+    m->bits_ = bits;
+    return 0;
+}
+
+void TurnMemory::Prepare(int width, int height) {
+    if (thread_ || width <= 0 || height <= 0) return;
+    width_ = width, height_ = height;
+    thread_ = CreateThread(nullptr, 64 * 1024, &Make, this, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+}
+
+HBITMAP TurnMemory::Take(int width, int height, void** bits) {
+    if (!thread_) return nullptr;
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+    thread_ = nullptr;
+    if (!bitmap_ || width != width_ || height != height_) return nullptr;
+    *bits = bits_;
+    return std::exchange(bitmap_, nullptr);
+}
+
+bool TurnPicture(forms::PictureBox& box, int orientation, TurnMemory* ready) {
     if (box.GetPicture().Empty() || orientation < 1 || orientation > 8) return false;
     if (orientation == 1) return true;
     const int w = box.ScaleWidth(), h = box.ScaleHeight();
@@ -39,7 +84,8 @@ bool TurnPicture(forms::PictureBox& box, int orientation) {
     BITMAPINFO bi{};
     bi.bmiHeader = {sizeof(BITMAPINFOHEADER), outW, -outH, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* out = nullptr;
-    HBITMAP turned = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &out, nullptr, 0);
+    HBITMAP turned = ready ? ready->Take(outW, outH, &out) : nullptr;
+    if (!turned) turned = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &out, nullptr, 0);
     if (!turned) return false;
     // A bitmap picture of the box's size is read from its bits a band of rows
     // at a time (memory touched for the first time is dear: only the turned

@@ -15,5 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (wanted < bytes.size() && wanted != bytes.size()) __builtin_trap();
     if (wanted > kOrientationMostRead && wanted != bytes.size()) __builtin_trap();
     if (TiffOrientation(bytes.data(), bytes.size()) < 1) __builtin_trap();
+    int w = 0, h = 0;
+    if (JpegSize(bytes.data(), bytes.size(), w, h) && (w <= 0 || h <= 0 || w > 65535 || h > 65535)) __builtin_trap();
     return 0;
 }

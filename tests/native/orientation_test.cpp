@@ -108,6 +108,16 @@ TEST(Orientation, EveryContainerAndByteOrderGivesTheTag) {
     EXPECT_EQ(ExifOrientation(longer.data(), wanted), 6);
     const Bytes plain = Jpeg(Tiff(false, 3));
     EXPECT_EQ(OrientationBytesWanted(plain.data(), plain.size()), plain.size());
+    // The size from the frame header after the Exif segment (a progressive one here), when the bytes reach it.
+    Bytes framed(plain.begin(), plain.end() - 8);
+    for (uint8_t x : {0xFF, 0xC2, 0x00, 0x11, 0x08, 0x0B, 0xB8, 0x0F, 0xA0, 0x03}) framed.push_back(x);
+    framed.resize(framed.size() + 15, 0);
+    int w = 0, h = 0;
+    ASSERT_TRUE(JpegSize(framed.data(), framed.size(), w, h));
+    EXPECT_EQ(w, 4000);
+    EXPECT_EQ(h, 3000);
+    EXPECT_FALSE(JpegSize(plain.data(), plain.size(), w, h));  // the pixels begin before any frame header
+    EXPECT_FALSE(JpegSize(framed.data(), framed.size() - 30, w, h));
 }
 
 TEST(Orientation, AnythingThatCannotBeFollowedIsUpright) {
