@@ -1,13 +1,12 @@
 #include "engine/frmBackground.h"
 
-#include "engine/turning.h"
-
 #include <utility>
 
 #include "app/mdlTamsel.h"
 #include "engine/open_filter.h"
 #include "engine/picture_services.h"
 #include "engine/rastel_library.h"
+#include "engine/turning.h"
 #include "engine/wic_decoder.h"
 #include "engine/wic_formats.h"
 

@@ -20,8 +20,11 @@ int ExifBlock(const uint8_t* p, size_t n) {
     return TiffOrientation(p, n);
 }
 
-// Where a JPEG's first Exif segment starts and ends (its payload), if it has one.
-bool JpegExif(const uint8_t* data, size_t size, size_t& from, size_t& to) {
+// Walks a JPEG's segments before its pixels: `visit(marker, at, length)` for
+// each (at: where its marker is; length as the segment says, at least 2)
+// until it returns true, or the bytes or the segments end. Whether it did.
+template <typename Visit>
+bool WalkJpeg(const uint8_t* data, size_t size, Visit visit) {
     if (size < 4 || data[0] != 0xFF || data[1] != 0xD8) return false;
     size_t at = 2;
     while (at + 4 <= size) {
@@ -35,17 +38,23 @@ bool JpegExif(const uint8_t* data, size_t size, size_t& from, size_t& to) {
             at += 2;
             continue;
         }
-        if (marker == 0xDA || marker == 0xD9) return false;  // the pixels begin: no Exif before them
+        if (marker == 0xDA || marker == 0xD9) return false;  // the pixels begin
         const size_t length = Be16(data + at + 2);
         if (length < 2) return false;
-        if (marker == 0xE1 && at + 10 <= size && std::memcmp(data + at + 4, "Exif\0\0", 6) == 0) {
-            from = at + 4;
-            to = at + 2 + length;
-            return true;
-        }
+        if (visit(marker, at, length)) return true;
         at += 2 + length;
     }
     return false;
+}
+
+// Where a JPEG's first Exif segment starts and ends (its payload), if it has one.
+bool JpegExif(const uint8_t* data, size_t size, size_t& from, size_t& to) {
+    return WalkJpeg(data, size, [&](uint8_t marker, size_t at, size_t length) {
+        if (marker != 0xE1 || at + 10 > size || std::memcmp(data + at + 4, "Exif\0\0", 6) != 0) return false;
+        from = at + 4;
+        to = at + 2 + length;
+        return true;
+    });
 }
 
 int PngExif(const uint8_t* data, size_t size) {
@@ -102,31 +111,14 @@ int TiffOrientation(const uint8_t* tiff, size_t size) {
 }
 
 bool JpegSize(const uint8_t* data, size_t size, int& width, int& height) {
-    if (size < 4 || data[0] != 0xFF || data[1] != 0xD8) return false;
-    size_t at = 2;
-    while (at + 9 <= size) {
-        if (data[at] != 0xFF) return false;
-        const uint8_t marker = data[at + 1];
-        if (marker == 0xFF) {
-            ++at;
-            continue;
-        }
-        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
-            at += 2;
-            continue;
-        }
-        if (marker == 0xDA || marker == 0xD9) return false;
-        // Frame headers: C0 to CF but for the tables C4, C8 and CC.
-        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
-            height = Be16(data + at + 5);
-            width = Be16(data + at + 7);
-            return width > 0 && height > 0;
-        }
-        const size_t length = Be16(data + at + 2);
-        if (length < 2) return false;
-        at += 2 + length;
-    }
-    return false;
+    // Frame headers: C0 to CF but for the tables C4, C8 and CC.
+    return WalkJpeg(data, size, [&](uint8_t marker, size_t at, size_t) {
+        if (marker < 0xC0 || marker > 0xCF || marker == 0xC4 || marker == 0xC8 || marker == 0xCC || at + 9 > size)
+            return false;
+        height = Be16(data + at + 5);
+        width = Be16(data + at + 7);
+        return width > 0 && height > 0;
+    });
 }
 
 size_t OrientationBytesWanted(const uint8_t* data, size_t size) {

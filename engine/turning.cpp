@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 #include <utility>
 #include <vector>
@@ -87,55 +86,54 @@ bool TurnPicture(forms::PictureBox& box, int orientation, TurnMemory* ready) {
     HBITMAP turned = ready ? ready->Take(outW, outH, &out) : nullptr;
     if (!turned) turned = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &out, nullptr, 0);
     if (!turned) return false;
-    // A bitmap picture of the box's size is read from its bits a band of rows
-    // at a time (memory touched for the first time is dear: only the turned
-    // picture is new); anything else is drawn as the box shows it, whole.
-    const forms::Picture& shown = box.GetPicture();
-    const bool bitmap = shown.Type() == PICTYPE_BITMAP && shown.WidthPixels() == w && shown.HeightPixels() == h;
-    const int band = bitmap ? std::max(1, std::min(h, (1 << 20) / (w * 4))) : h;
-    std::vector<uint8_t> rows;
-    HDC dc = CreateCompatibleDC(nullptr);
-    bool ok = dc != nullptr;
-    try {
-        rows.resize(static_cast<size_t>(w) * 4 * band);
-    } catch (const std::bad_alloc&) {
-        ok = false;
-    }
-    BITMAPINFO in{};
-    in.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -band, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    const ptrdiff_t stride = ptrdiff_t{w} * 4;
-    for (int top = 0; ok && top < h; top += band) {
-        const int n = std::min(band, h - top);
-        // The band's top row, and the step to the next one down.
-        const uint8_t* first = rows.data();
-        ptrdiff_t down = stride;
-        if (bitmap) {
-            // Bottom-up, where scan lines are counted from the bottom without doubt.
-            in.bmiHeader.biHeight = h;
-            ok = GetDIBits(dc, static_cast<HBITMAP>(shown.Handle()), static_cast<UINT>(h - top - n),
-                           static_cast<UINT>(n), rows.data(), &in, DIB_RGB_COLORS) == n;
-            first = rows.data() + (n - 1) * stride;
-            down = -stride;
-        } else {
-            void* bits = nullptr;
-            HBITMAP whole = CreateDIBSection(nullptr, &in, DIB_RGB_COLORS, &bits, nullptr, 0);
-            ok = whole != nullptr;
-            if (ok) {
-                HGDIOBJ old = SelectObject(dc, whole);
-                box.StretchTo(dc, 0, 0, w, h, w, h);
-                GdiFlush();
-                SelectObject(dc, old);
-                std::memcpy(rows.data(), bits, rows.size());
-                DeleteObject(whole);
-            }
-        }
-        if (!ok) break;
-        // Where the band lands: rows of the output, or columns for a quarter turn,
-        // counted from the far side when the turn runs upward.
-        const bool fromFar = orientation == 3 || orientation == 4 || orientation == 6 || orientation == 7;
+    // Rows of the picture (the top one and the step to the next one down),
+    // starting at row `top`, into their place in the turned picture: rows of
+    // it, or columns for a quarter turn, counted from the far side when the
+    // turn runs upward.
+    const bool fromFar = orientation == 3 || orientation == 4 || orientation == 6 || orientation == 7;
+    auto turnRows = [&](const uint8_t* first, ptrdiff_t down, int top, int n) {
         const ptrdiff_t at = fromFar ? h - top - n : top;
         uint8_t* dst = static_cast<uint8_t*>(out) + (swap ? at * 4 : at * ptrdiff_t{outW} * 4);
         TurnPixels(first, w, n, down, 4, dst, ptrdiff_t{outW} * 4, orientation);
+    };
+    const forms::Picture& shown = box.GetPicture();
+    HDC dc = CreateCompatibleDC(nullptr);
+    bool ok = dc != nullptr;
+    if (ok && shown.Type() == PICTYPE_BITMAP && shown.WidthPixels() == w && shown.HeightPixels() == h) {
+        // A bitmap is read from its bits a band of rows at a time (memory
+        // touched for the first time is dear: only the turned picture is new),
+        // bottom-up, where scan lines are counted from the bottom without doubt.
+        const int band = std::max(1, std::min(h, (1 << 20) / (w * 4)));
+        const ptrdiff_t stride = ptrdiff_t{w} * 4;
+        std::vector<uint8_t> rows;
+        try {
+            rows.resize(static_cast<size_t>(stride) * band);
+        } catch (const std::bad_alloc&) {
+            ok = false;
+        }
+        BITMAPINFO in{};
+        in.bmiHeader = {sizeof(BITMAPINFOHEADER), w, h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        for (int top = 0; ok && top < h; top += band) {
+            const int n = std::min(band, h - top);
+            ok = GetDIBits(dc, static_cast<HBITMAP>(shown.Handle()), static_cast<UINT>(h - top - n),
+                           static_cast<UINT>(n), rows.data(), &in, DIB_RGB_COLORS) == n;
+            if (ok) turnRows(rows.data() + (n - 1) * stride, -stride, top, n);
+        }
+    } else if (ok) {
+        // Anything else is drawn whole, as the box shows it.
+        BITMAPINFO in{};
+        in.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        void* bits = nullptr;
+        HBITMAP whole = CreateDIBSection(nullptr, &in, DIB_RGB_COLORS, &bits, nullptr, 0);
+        ok = whole != nullptr;
+        if (ok) {
+            HGDIOBJ old = SelectObject(dc, whole);
+            box.StretchTo(dc, 0, 0, w, h, w, h);
+            GdiFlush();
+            SelectObject(dc, old);
+            turnRows(static_cast<const uint8_t*>(bits), ptrdiff_t{w} * 4, 0, h);
+            DeleteObject(whole);
+        }
     }
     if (dc) DeleteDC(dc);
     if (!ok) {
