@@ -89,8 +89,11 @@ bool FrmBackground::PictureLoadRun(std::wstring strFileName, bool blnErrMsgbox) 
     if (!loaded) {
         // Last, so that a user's plug-in keeps the formats it reads.
         forms::Picture decoded;
-        loaded = SUCCEEDED(LoadWicPicture(strFileName, GetSysColor(COLOR_WINDOW), decoded)) &&
+        int reported = 1;
+        loaded = SUCCEEDED(LoadWicPicture(strFileName, GetSysColor(COLOR_WINDOW), decoded, &reported)) &&
                  picLoad.SetPicture(decoded);
+        // The first bytes said nothing: what the decoder's metadata says.
+        if (Settings.ExifOrientation && orientation == 1) orientation = reported;
     }
     if (loaded) {
         // Upright, whichever decoder read it, before any view is made of it.

@@ -18,9 +18,34 @@ constexpr GUID kBgra32 = {0x6fddc324, 0x4e03, 0x4bfe, {0xb1, 0x85, 0x3d, 0x77, 0
 // The same bound as the clipboard's and the file format's bitmaps.
 constexpr uint64_t kMaxBitmapBytes = 0x7FFFFFFF;
 
+// The orientation the frame's metadata records, asked by the names the
+// platform's decoders answer to: the photo property, the HEIF decoder's own,
+// a TIFF directory's and a JPEG Exif's tag. Only a small whole number 1-8 counts.
+int ReportedOrientation(IWICBitmapFrameDecode* frame) {
+    Com<IWICMetadataQueryReader> reader;
+    if (FAILED(frame->GetMetadataQueryReader(reader.put())) || !reader.p) return 1;
+    for (const wchar_t* name : {L"System.Photo.Orientation", L"/heifProps/{ushort=1}", L"/ifd/{ushort=274}",
+                                L"/app1/ifd/{ushort=274}"}) {
+        PROPVARIANT value;
+        PropVariantInit(&value);
+        if (FAILED(reader->GetMetadataByName(name, &value))) continue;
+        int found = 0;
+        switch (value.vt) {
+            case VT_UI2: found = value.uiVal; break;
+            case VT_I2: found = value.iVal; break;
+            case VT_UI4: found = value.ulVal <= 8 ? static_cast<int>(value.ulVal) : 0; break;
+            case VT_I4: found = value.lVal; break;
+            default: break;
+        }
+        PropVariantClear(&value);
+        if (found >= 1 && found <= 8) return found;
+    }
+    return 1;
+}
+
 }  // namespace
 
-HRESULT LoadWicPicture(const std::wstring& path, COLORREF background, forms::Picture& out) {
+HRESULT LoadWicPicture(const std::wstring& path, COLORREF background, forms::Picture& out, int* orientation) {
     Com<IWICImagingFactory> factory;
     HRESULT hr = CreateImagingFactory(factory);
     if (FAILED(hr)) return hr;
@@ -72,6 +97,7 @@ HRESULT LoadWicPicture(const std::wstring& path, COLORREF background, forms::Pic
     }
     forms::Picture picture = forms::Picture::FromBitmap(bitmap);
     if (picture.Empty()) return E_OUTOFMEMORY;
+    if (orientation) *orientation = ReportedOrientation(frame.p);
     out = picture;
     return S_OK;
 }

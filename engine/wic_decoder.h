@@ -11,7 +11,10 @@ namespace tamsel {
 
 // The first frame of the file as a 24-bit bitmap picture, any transparency
 // shown on `background`. Fails without a picture for anything unreadable or
-// too large for a bitmap of its own.
-HRESULT LoadWicPicture(const std::wstring& path, COLORREF background, forms::Picture& out);
+// too large for a bitmap of its own. `orientation`, when given, receives the
+// turn the decoder's metadata records for the frame (1 when none or not 1-8):
+// what HEIF/AVIF and a TIFF whose directory lies past the bytes read ahead
+// tell only the decoder.
+HRESULT LoadWicPicture(const std::wstring& path, COLORREF background, forms::Picture& out, int* orientation = nullptr);
 
 }  // namespace tamsel

@@ -129,7 +129,7 @@ TEST_F(OrientationTest, EachOrientationIsShownUprightAndSavedAndCopiedSo) {
 }
 
 // The same for a plug-in's format (a WebP container whose EXIF chunk the
-// plug-in never reads, decoded in its host) and the imaging component's TIFF.
+// plug-in never reads, decoded in its host) and the imaging component's TIFFs.
 TEST_F(OrientationTest, PluginAndImagingComponentPicturesAreTurnedToo) {
     TempDir plugins;
     InstallTestPlugin(L"riff", plugins.path());
@@ -152,28 +152,36 @@ TEST_F(OrientationTest, PluginAndImagingComponentPicturesAreTurnedToo) {
     chunk(webp, "TPIX", pixels);
     WriteBytes(dir / L"photo.webp", webp);
 
-    // An uncompressed 5 x 3 RGB TIFF of the same pixels, orientation 6.
-    Bytes tiff = {'I', 'I', 42, 0, 8, 0, 0, 0};
-    auto u16 = [&](uint16_t v) { tiff.push_back(v & 0xFF), tiff.push_back(v >> 8); };
-    auto entry = [&](uint16_t tag, uint16_t type, uint32_t value) {
-        u16(tag), u16(type), u16(1), u16(0);
-        if (type == 3) u16(static_cast<uint16_t>(value)), u16(0);
-        else u16(value & 0xFFFF), u16(static_cast<uint16_t>(value >> 16));
+    // An uncompressed 5 x 3 RGB TIFF of the same pixels, orientation 6; in the
+    // second its directory lies past the bytes read ahead (as writers that put
+    // it last make it), so that only the imaging component's metadata tells.
+    auto writeTiff = [&](const wchar_t* name, uint32_t gap) {
+        Bytes tiff = {'I', 'I', 42, 0};
+        auto u16 = [&](uint16_t v) { tiff.push_back(v & 0xFF), tiff.push_back(v >> 8); };
+        auto u32 = [&](uint32_t v) { u16(v & 0xFFFF), u16(static_cast<uint16_t>(v >> 16)); };
+        auto entry = [&](uint16_t tag, uint16_t type, uint32_t value) {
+            u16(tag), u16(type), u32(1);
+            type == 3 ? (u16(static_cast<uint16_t>(value)), u16(0)) : u32(value);
+        };
+        const uint16_t entries = 10;
+        const uint32_t ifd = 8 + gap, data = ifd + 2 + entries * 12 + 4;
+        u32(ifd);
+        tiff.resize(ifd);
+        u16(entries);
+        entry(256, 3, 5), entry(257, 3, 3), entry(258, 3, 8), entry(259, 3, 1), entry(262, 3, 2);
+        entry(273, 4, data), entry(274, 3, 6), entry(277, 3, 3), entry(278, 3, 3), entry(279, 4, 45);
+        u32(0);
+        tiff.insert(tiff.end(), rgb.begin(), rgb.end());
+        // Bits per sample counts 1 here: three samples of 8 bits each read alike.
+        WriteBytes(dir / name, tiff);
     };
-    const uint16_t entries = 10;
-    const uint32_t data = 8 + 2 + entries * 12 + 4;
-    u16(entries);
-    entry(256, 3, 5), entry(257, 3, 3), entry(258, 3, 8), entry(259, 3, 1), entry(262, 3, 2);
-    entry(273, 4, data), entry(274, 3, 6), entry(277, 3, 3), entry(278, 3, 3), entry(279, 4, 45);
-    u16(0), u16(0);
-    tiff.insert(tiff.end(), rgb.begin(), rgb.end());
-    // Bits per sample counts 1 here: three samples of 8 bits each read alike.
-    WriteBytes(dir / L"photo.tif", tiff);
+    writeTiff(L"photo.tif", 0);
+    writeTiff(L"late.tif", 300 * 1024);
 
     Shot source;
     source.w = 5, source.h = 3;
     for (size_t i = 0; i < rgb.size(); i += 3) source.px.insert(source.px.end(), {rgb[i + 2], rgb[i + 1], rgb[i]});
-    for (const wchar_t* name : {L"photo.webp", L"photo.tif"}) {
+    for (const wchar_t* name : {L"photo.webp", L"photo.tif", L"late.tif"}) {
         SCOPED_TRACE(testing::Message() << name);
         ASSERT_TRUE(frmBackground.PictureLoadRun(dir / name, false));
         EXPECT_TRUE(Loaded() == Upright(source, 6));
