@@ -19,7 +19,7 @@ build_native() {
 build_fuzz() {
   cmake -S "$TS_ROOT" -B "$TS_BUILD/fuzz" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMSEL_FUZZ=ON >/dev/null
-  cmake --build "$TS_BUILD/fuzz" -j"$(nproc)" --target dib_fuzz records_fuzz host_reply_fuzz orientation_fuzz
+  cmake --build "$TS_BUILD/fuzz" -j"$(nproc)" --target dib_fuzz records_fuzz host_reply_fuzz orientation_fuzz zip_fuzz
 }
 # Each build's plug-in host and test plug-ins beside the other build's, so
 # that either viewer can use plug-ins of both kinds (only where the machine

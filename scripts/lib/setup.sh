@@ -14,6 +14,7 @@ ts_setup_required=(
   g++ clang libclang-rt-14-dev
   googletest
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
+  zlib1g-dev libz-mingw-w64-dev
   wine wine64 fonts-wine libwine-dev
   xvfb xauth x11-utils xdotool imagemagick libjpeg-turbo-progs
   fonts-noto-cjk fonts-ipafont-gothic
