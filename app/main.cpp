@@ -66,9 +66,10 @@ void Main(const std::wstring& commandLine) {
 
 int RunOpenWith(OpenWithSwitch what) {
     if (what == OpenWithSwitch::Remove) return FAILED(UnregisterOpenWith()) ? 1 : 0;
-    // The types of the open dialog's "all pictures" entry, plug-ins' included, as installed now.
+    // The types of the open dialog's "all pictures" entry, plug-ins' and archives included, as installed now.
     frmBackground.Load();
-    const std::vector<std::wstring> types = PictureTypes(frmBackground.PicturePatterns(), {});
+    const std::vector<std::wstring> types =
+        PictureTypes(frmBackground.PicturePatterns() + L";" + frmBackground.ArchivePatterns(), {});
     frmBackground.Unload();
     return FAILED(RegisterOpenWith(ModuleFileName(nullptr), types)) ? 1 : 0;
 }

@@ -116,6 +116,7 @@ add_library(tamsel_app STATIC
   engine/loading.cpp
   engine/picture_services.cpp
   engine/wic_decoder.cpp
+  engine/archive.cpp
   engine/wic_formats.cpp
   engine/susie_plugin.cpp
   engine/rastel_library.cpp

@@ -20,6 +20,14 @@ std::wstring FileTitleOf(FileSystem& fs, const std::wstring& path) {
     return fs.FileExists(t) ? t : L"";
 }
 
+std::wstring ArchiveCaption(const std::wstring& entryName, const std::wstring& archiveName, int16_t currentViewSize) {
+    const size_t slash = entryName.find_last_of(L"\\/");
+    std::wstring text = (slash == std::wstring::npos ? entryName : entryName.substr(slash + 1)) + L" [" +
+                        GetFileName(archiveName) + L"] - " + kAppName;
+    if (currentViewSize != 100) text += L" (" + std::to_wstring(currentViewSize) + L"%)";
+    return text;
+}
+
 std::wstring MakeCaption(FileSystem& fs, const std::wstring& currentFileName, int16_t currentViewSize) {
     std::wstring text;
     if (currentFileName.empty()) {

@@ -113,4 +113,24 @@ std::vector<std::wstring> StepCandidates(const std::vector<std::wstring>& sorted
     return out;
 }
 
+std::vector<size_t> StepIndices(size_t count, size_t current, Step step) {
+    std::vector<size_t> out;
+    if (current >= count) return out;
+    switch (step) {
+    case Step::Next:
+        for (size_t i = current + 1; i < count; ++i) out.push_back(i);
+        break;
+    case Step::Previous:
+        for (size_t i = current; i-- > 0;) out.push_back(i);
+        break;
+    case Step::First:
+        for (size_t i = 0; i < current; ++i) out.push_back(i);
+        break;
+    case Step::Last:
+        for (size_t i = count; i-- > current + 1;) out.push_back(i);
+        break;
+    }
+    return out;
+}
+
 }  // namespace tamsel

@@ -35,4 +35,8 @@ using SameFileName = std::function<bool(const std::wstring&, const std::wstring&
 std::vector<std::wstring> StepCandidates(const std::vector<std::wstring>& sorted, const std::wstring& current,
                                          Step step, const NameOrder& order, const SameFileName& sameFile = {});
 
+// The same for positions in a list already in order (an archive's pictures,
+// where two entries may share a name): what a step from `current` tries.
+std::vector<size_t> StepIndices(size_t count, size_t current, Step step);
+
 }  // namespace tamsel

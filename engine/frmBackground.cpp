@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "app/mdlTamsel.h"
+#include "engine/loading.h"
 #include "engine/open_filter.h"
 #include "engine/picture_services.h"
 #include "engine/rastel_library.h"
@@ -44,12 +45,15 @@ void FrmBackground::Form_Load() {
     CommonDialog.Flags = 0x1000;  // the chosen file must exist
     CommonDialog.CancelError = true;
     mhBufferDC = rastel::Create(100, 100);
+    SweepTempLeftovers();  // of runs that ended without cleaning up
 }
 
 void FrmBackground::Form_Unload(int& cancel) {
     (void)cancel;
     SusiePlugin.ProgressValueChange = nullptr;
-    SusiePlugin.Destroy();
+    SusiePlugin.Destroy();  // its last extracted copy goes with it
+    mArchive.reset();
+    RemoveOwnTempFolder();
     mlblProgress = nullptr;
     NewView();  // a rendering this unload interrupted publishes nothing
     if (mNotify) DestroyWindow(mNotify);
@@ -62,17 +66,19 @@ void FrmBackground::Form_Unload(int& cancel) {
 
 bool FrmBackground::PictureLoadRun(std::wstring strFileName, bool blnErrMsgbox) {
     mGaveWay.clear();
+    // A ZIP archive reaches only the plug-ins before the archive readers: no picture decoder reads one.
+    const bool zip = FileLooksLikeZip(strFileName);
     // The turn a photo needs is known before any decoder reads it: its memory is made ready meanwhile.
     TurnMemory ready;
     int orientation = 1;
-    if (Settings.ExifOrientation) {
+    if (Settings.ExifOrientation && !zip) {
         const FileFacts facts = FileFactsOf(strFileName);
         orientation = facts.orientation;
         if (orientation != 1 && facts.width > 0)
             SwapsSides(orientation) ? ready.Prepare(facts.height, facts.width) : ready.Prepare(facts.width, facts.height);
     }
     forms::Picture picture;
-    bool loaded = SUCCEEDED(LoadPicture(strFileName, picture)) && picLoad.SetPicture(picture);
+    bool loaded = !zip && SUCCEEDED(LoadPicture(strFileName, picture)) && picLoad.SetPicture(picture);
     if (!loaded) {
         forms::HoldingInput hold;  // no command runs inside the plug-ins' load
         forms::Picture fromHost;
@@ -86,7 +92,7 @@ bool FrmBackground::PictureLoadRun(std::wstring strFileName, bool blnErrMsgbox) 
             return false;
         }
     }
-    if (!loaded) {
+    if (!loaded && !zip) {
         // Last, so that a user's plug-in keeps the formats it reads.
         forms::Picture decoded;
         int reported = 1;
@@ -99,12 +105,118 @@ bool FrmBackground::PictureLoadRun(std::wstring strFileName, bool blnErrMsgbox) 
         // Upright, whichever decoder read it, before any view is made of it.
         if (orientation != 1) TurnPicture(picLoad, orientation, &ready);
         NewView();
+    } else if (ArchiveLoadRun(strFileName)) {
+        return true;
+    } else if (!mGaveWay.empty()) {
+        return false;
     }
     if (!loaded) {
         if (blnErrMsgbox) forms::MsgBox(L"画像ファイルを開くことが出来ませんでした！", 48, L"未対応フォーマット");
         return false;
     }
     CurrentFileName = std::move(strFileName);
+    mArchive.reset();
+    return true;
+}
+
+const ArchivePictures* FrmBackground::ShownArchive() const {
+    return mArchive && mArchive->shown < mArchive->names.size() && CurrentFileName == mArchive->NameOf(mArchive->shown)
+               ? &*mArchive
+               : nullptr;
+}
+
+bool FrmBackground::ArchiveLoadRun(const std::wstring& path) {
+    std::optional<ArchivePictures> archive;
+    {
+        forms::HoldingInput hold;  // an archive plug-in may be listing it
+        archive = ListArchivePictures(path, SusiePlugin, SplitPatterns(PicturePatterns()), ShellOrder);
+    }
+    if (!archive) return false;
+    for (size_t i = 0; i < archive->names.size(); ++i) {
+        if (LoadArchiveEntry(*archive, i)) {
+            mArchive = std::move(archive);
+            return true;
+        }
+        if (!mGaveWay.empty()) {
+            mGaveWay = path;
+            return false;
+        }
+    }
+    return false;
+}
+
+bool FrmBackground::ArchiveEntryLoadRun(size_t i) {
+    mGaveWay.clear();
+    if (!ShownArchive()) return false;
+    const std::wstring path = mArchive->path;
+    if (LoadArchiveEntry(*mArchive, i)) return true;
+    if (!mGaveWay.empty()) mGaveWay = path;
+    return false;
+}
+
+bool FrmBackground::LoadArchiveEntry(ArchivePictures& archive, size_t i) {
+    std::vector<uint8_t> bytes;
+    bool read;
+    {
+        forms::HoldingInput hold;  // its plug-in may be extracting it
+        read = ArchiveEntryBytes(archive, i, SusiePlugin, bytes);
+    }
+    if (!read || !DecodeBytes(bytes, archive.names[i])) return false;
+    NewView();
+    archive.shown = i;
+    CurrentFileName = archive.NameOf(i);
+    return true;
+}
+
+bool FrmBackground::DecodeBytes(const std::vector<uint8_t>& bytes, const std::wstring& name) {
+    forms::Picture picture;
+    bool loaded = SUCCEEDED(LoadPictureFromMemory(bytes.data(), bytes.size(), picture)) && picLoad.SetPicture(picture);
+    if (!loaded && SusiePlugin.HasControl()) {
+        // Plug-ins read files: a copy in our own folder, named by nothing of the entry's but a plain extension.
+        const std::wstring folder = OwnTempFolder();
+        std::wstring extension;
+        const size_t dot = name.find_last_of(L".\\");
+        if (dot != std::wstring::npos && name[dot] == L'.' && name.size() - dot <= 16)
+            extension = name.substr(dot);
+        if (!std::all_of(extension.begin() + (extension.empty() ? 0 : 1), extension.end(), [](wchar_t c) {
+                return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') || c == L'_';
+            }))
+            extension.clear();
+        const std::wstring copy = folder + L"\\entry" + extension;
+        HANDLE f = folder.empty() ? INVALID_HANDLE_VALUE
+                                  : CreateFileW(copy.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                                FILE_ATTRIBUTE_TEMPORARY, nullptr);
+        if (f != INVALID_HANDLE_VALUE) {
+            DWORD wrote = 0;
+            const bool written = bytes.size() <= 0xFFFFFFFF &&
+                                 WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &wrote, nullptr) &&
+                                 wrote == bytes.size();
+            CloseHandle(f);
+            if (written) {
+                forms::HoldingInput hold;
+                forms::Picture fromHost;
+                mLoadLeftForNewPicture = false;
+                loaded = SusiePlugin.LoadSusiePicture(copy, fromHost) == S_OK && !fromHost.Empty() &&
+                         picLoad.SetPicture(fromHost);
+                if (!loaded && std::exchange(mLoadLeftForNewPicture, false)) mGaveWay = name;
+            }
+            DeleteFileW(copy.c_str());
+            if (!mGaveWay.empty()) return false;
+        }
+    }
+    int reported = 1;
+    if (!loaded) {
+        forms::Picture decoded;
+        loaded = SUCCEEDED(LoadWicPictureFromMemory(bytes.data(), bytes.size(), GetSysColor(COLOR_WINDOW), decoded,
+                                                    &reported)) &&
+                 picLoad.SetPicture(decoded);
+    }
+    if (!loaded) return false;
+    if (Settings.ExifOrientation) {
+        int orientation = ExifOrientation(bytes.data(), std::min(bytes.size(), kOrientationMostRead));
+        if (orientation == 1) orientation = reported;
+        if (orientation != 1) TurnPicture(picLoad, orientation);
+    }
     return true;
 }
 
@@ -113,8 +225,10 @@ void FrmBackground::SettleOpenDialog() {
     mFilterPending = false;
     const std::wstring plugins = SusiePlugin.AllPicturesFilter();
     const std::vector<std::wstring> decoders = WicFileExtensions();
-    CommonDialog.Filter = BuildOpenFilter(plugins, decoders);
+    const std::wstring archives = SusiePlugin.AllArchivesFilter();
+    CommonDialog.Filter = BuildOpenFilter(plugins, decoders, archives);
     mPicturePatterns = AllPicturePatterns(plugins, decoders);
+    mArchivePatterns = ArchivePatternsOf(archives);
 }
 
 void FrmBackground::PictureLoad(forms::Label* lblProgress) {

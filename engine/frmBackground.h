@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/archive.h"
 #include "engine/command_rules.h"
 #include "engine/render_job.h"
 #include "engine/susie_plugin.h"
@@ -50,6 +51,18 @@ public:
         SettleOpenDialog();
         return mPicturePatterns;
     }
+    // The archives' patterns: the archive plug-ins' and ZIP's.
+    const std::wstring& ArchivePatterns() {
+        SettleOpenDialog();
+        return mArchivePatterns;
+    }
+
+    // The archive whose entry is shown; none when the picture shown is no
+    // archive entry.
+    const ArchivePictures* ShownArchive() const;
+    // Loads entry `i` of the shown archive as PictureLoadRun loads a file
+    // (no message); True when it loaded. GaveWay tells a load given up.
+    bool ArchiveEntryLoadRun(size_t i);
 
     // The picture at the current view size into picBlt by the fast stretch;
     // nothing at 100 %.
@@ -96,12 +109,20 @@ private:
     void OnRenderMessage(UINT message, WPARAM id, LPARAM value);
     static LRESULT CALLBACK NotifyProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     void EndRender(bool publish);
+    // The archive's first picture that decodes, shown; False when it is no
+    // archive read here, has no picture that decodes, or the load gave way.
+    bool ArchiveLoadRun(const std::wstring& path);
+    bool LoadArchiveEntry(ArchivePictures& archive, size_t i);
+    // A file's bytes decoded into picLoad, upright; `name` gives plug-ins,
+    // which read files, the extension of the copy they are given.
+    bool DecodeBytes(const std::vector<uint8_t>& bytes, const std::wstring& name);
 
     forms::Label* mlblProgress = nullptr;
     bool mLoadLeftForNewPicture = false;  // asked during the load in flight
     std::wstring mGaveWay;
     bool mFilterPending = false;
-    std::wstring mPicturePatterns;
+    std::wstring mPicturePatterns, mArchivePatterns;
+    std::optional<ArchivePictures> mArchive;  // the archive last opened
     uint32_t mViewSerial = 0;
     // The scaler's arrays, kept from one finished rendering to the next:
     // zooming the same picture again then costs no fresh pages (a tenth of a

@@ -44,14 +44,6 @@ void ShowLoaded(forms::PictureBox& picView, forms::Label* lblProgress, forms::Fo
     ApplyViewSize(picView, lblProgress, form, blnTitleFrame);
 }
 
-// The order in which the shell lists names: digits by their value.
-int ShellOrder(const std::wstring& a, const std::wstring& b) {
-    using Compare = int(WINAPI*)(PCWSTR, PCWSTR);
-    static const Compare logical = forms::SystemProc<Compare>(L"shlwapi.dll", "StrCmpLogicalW");
-    if (logical) return logical(a.c_str(), b.c_str());
-    return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) - CSTR_EQUAL;
-}
-
 // As the file system compares names: without regard to case.
 bool SameNameOnDisk(const std::wstring& a, const std::wstring& b) {
     return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
@@ -66,6 +58,13 @@ struct {
 } gStepFrom;
 
 }  // namespace
+
+int ShellOrder(const std::wstring& a, const std::wstring& b) {
+    using Compare = int(WINAPI*)(PCWSTR, PCWSTR);
+    static const Compare logical = forms::SystemProc<Compare>(L"shlwapi.dll", "StrCmpLogicalW");
+    if (logical) return logical(a.c_str(), b.c_str());
+    return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) - CSTR_EQUAL;
+}
 
 bool DropPictureLoad(const std::wstring& fileName, forms::PictureBox& picView, forms::Label* lblProgress,
                      forms::Form& form, bool blnTitleFrame) {
@@ -105,6 +104,29 @@ bool TurnShownPicture(Turn turn, forms::PictureBox& picView, forms::Label* lblPr
 bool StepPictureLoad(Step step, forms::PictureBox& picView, forms::Label* lblProgress, forms::Form& form,
                      bool blnTitleFrame) {
     if (!HasCurrentFile()) return false;
+    if (const ArchivePictures* archive = frmBackground.ShownArchive()) {
+        // Inside an archive: its pictures, as a folder's.
+        const std::vector<size_t> tries = StepIndices(archive->names.size(), archive->shown, step);
+        if (tries.empty()) {
+            forms::Beep();
+            return false;
+        }
+        frmBackground.Arrive(Arriving::NewPicture);
+        if (lblProgress) {
+            lblProgress->SetCaption(L"Load ...");
+            lblProgress->SetVisible(true);
+        }
+        bool ok = false;
+        for (size_t i : tries)
+            if ((ok = frmBackground.ArchiveEntryLoadRun(i)) || !frmBackground.GaveWay().empty()) break;
+        if (lblProgress) lblProgress->SetVisible(false);
+        if (ok) {
+            ShowLoaded(picView, lblProgress, form, blnTitleFrame);
+            return true;
+        }
+        if (frmBackground.GaveWay().empty()) forms::Beep();
+        return false;
+    }
     // Named as the folder lists it: a short (8.3) name in its long form.
     std::wstring current = gStepFrom.current == CurrentFileName ? gStepFrom.from : CurrentFileName;
     gStepFrom = {};
@@ -117,8 +139,11 @@ bool StepPictureLoad(Step step, forms::PictureBox& picView, forms::Label* lblPro
     const size_t slash = current.find_last_of(L"\\/");
     if (slash != std::wstring::npos) {
         const std::wstring folder = current.substr(0, slash);
-        const auto sorted =
-            PictureNames(OrdinaryFiles(folder + L"\\*"), SplitPatterns(frmBackground.PicturePatterns()), ShellOrder);
+        // Archives are stepped onto as pictures are: their first picture is shown.
+        const auto sorted = PictureNames(OrdinaryFiles(folder + L"\\*"),
+                                         SplitPatterns(frmBackground.PicturePatterns() + L";" +
+                                                       frmBackground.ArchivePatterns()),
+                                         ShellOrder);
         for (const std::wstring& name : StepCandidates(sorted, current.substr(slash + 1), step, ShellOrder, SameNameOnDisk))
             tries.push_back(folder + L"\\" + name);
     }
@@ -139,6 +164,13 @@ bool StepPictureLoad(Step step, forms::PictureBox& picView, forms::Label* lblPro
     return false;
 }
 
-std::wstring MakeCaption() { return MakeCaption(PlatformFileSystem(), CurrentFileName, CurrentViewSize); }
+std::wstring MakeCaption() {
+    if (const ArchivePictures* archive = frmBackground.ShownArchive()) {
+        FileSystem& fs = PlatformFileSystem();
+        const std::wstring spelled = FileTitleOf(fs, fs.GetFilePath(archive->path).value_or(archive->path));
+        return ArchiveCaption(archive->names[archive->shown], spelled.empty() ? archive->path : spelled, CurrentViewSize);
+    }
+    return MakeCaption(PlatformFileSystem(), CurrentFileName, CurrentViewSize);
+}
 
 }  // namespace tamsel

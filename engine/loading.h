@@ -25,13 +25,16 @@ bool HasCurrentFile();
 bool TurnShownPicture(Turn turn, forms::PictureBox& picView, forms::Label* lblProgress, forms::Form& form,
                       bool blnTitleFrame);
 
-// The next, previous, first or last picture of the current file's folder,
+// The next, previous, first or last picture of the current file's folder
+// (of its archive, while an archive entry is shown),
 // read afresh, loaded and shown as an opened file is; files no decoder reads
 // are passed over. A beep when there is none; nothing without a current file
 // or while another step is loading. True when a picture loaded.
 bool StepPictureLoad(Step step, forms::PictureBox& picView, forms::Label* lblProgress, forms::Form& form,
                      bool blnTitleFrame);
 
+// The order in which the shell lists names: digits by their value.
+int ShellOrder(const std::wstring& a, const std::wstring& b);
 // The caption for the current picture and view size.
 std::wstring MakeCaption();
 

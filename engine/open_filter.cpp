@@ -50,9 +50,23 @@ std::vector<std::wstring> PictureTypes(const std::wstring& patterns, const std::
     return types;
 }
 
-std::wstring BuildOpenFilter(const std::wstring& allPicturesFilter, const std::vector<std::wstring>& extensions) {
-    return L"全てのファイル (*.*)|*.*|全ての画像ファイル|" + AllPicturePatterns(allPicturesFilter, extensions) +
-           L"|ビットマップファイル (*.BMP)|*.bmp" + L"|JPEGファイル (*.JPG, *.JPEG)|*.jpg;*.jpeg";
+std::wstring ArchivePatternsOf(const std::wstring& allArchivesFilter) {
+    std::wstring patterns;
+    bool zip = false;
+    for (const std::wstring& p : SplitPatterns(allArchivesFilter)) {
+        if (p.find(L'|') != std::wstring::npos) continue;  // would break the filter text
+        zip = zip || Lower(p) == L"*.zip";
+        patterns += (patterns.empty() ? L"" : L";") + p;
+    }
+    return zip ? patterns : patterns + (patterns.empty() ? L"" : L";") + L"*.zip";
+}
+
+std::wstring BuildOpenFilter(const std::wstring& allPicturesFilter, const std::vector<std::wstring>& extensions,
+                             const std::wstring& allArchivesFilter) {
+    const std::wstring archives = ArchivePatternsOf(allArchivesFilter);
+    return L"全てのファイル (*.*)|*.*|全ての画像ファイル|" + AllPicturePatterns(allPicturesFilter, extensions) + L";" +
+           archives + L"|ビットマップファイル (*.BMP)|*.bmp" + L"|JPEGファイル (*.JPG, *.JPEG)|*.jpg;*.jpeg" +
+           L"|書庫ファイル|" + archives;
 }
 
 std::wstring LoadProgressCaption(int32_t value, int32_t max) {

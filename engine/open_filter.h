@@ -15,7 +15,12 @@ std::wstring AllPicturePatterns(const std::wstring& allPicturesFilter, const std
 // plain "*.ext" entries, then of the extensions given; for "Open with".
 std::vector<std::wstring> PictureTypes(const std::wstring& patterns, const std::vector<std::wstring>& extensions);
 
-std::wstring BuildOpenFilter(const std::wstring& allPicturesFilter, const std::vector<std::wstring>& extensions = {});
+// The archives' patterns: the archive plug-ins' list, then "*.zip" unless listed.
+std::wstring ArchivePatternsOf(const std::wstring& allArchivesFilter);
+// "All pictures" offers the archives too; "書庫ファイル" comes last, so that the
+// entries before keep their places.
+std::wstring BuildOpenFilter(const std::wstring& allPicturesFilter, const std::vector<std::wstring>& extensions = {},
+                             const std::wstring& allArchivesFilter = L"");
 
 // "Load ...42%"; with no usable maximum (0 or negative, or an overflowing
 // product) just "Load ...".

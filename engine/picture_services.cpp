@@ -13,6 +13,29 @@ using forms::Picture;
 
 // ---- decoder
 
+namespace {
+
+// Decodes the bytes in `mem`, which it takes over.
+HRESULT LoadPictureFromGlobal(HGLOBAL mem, size_t size, Picture& out) {
+    HRESULT hr = S_OK;
+    IStream* stream = nullptr;
+    if (FAILED(hr = CreateStreamOnHGlobal(mem, TRUE, &stream))) {
+        GlobalFree(mem);
+        return hr;
+    }
+    IPicture* pic = nullptr;
+    hr = OleLoadPicture(stream, static_cast<LONG>(size), FALSE, IID_IPicture, reinterpret_cast<void**>(&pic));
+    stream->Release();
+    if (FAILED(hr) || !pic) return FAILED(hr) ? hr : CTL_E_INVALIDPICTURE;
+    Picture result(pic, false);
+    if (result.Empty()) return CTL_E_INVALIDPICTURE;
+    out = result;
+    return S_OK;
+}
+
+
+}  // namespace
+
 HRESULT LoadPicture(const std::wstring& path, Picture& out) {
     if (path.empty()) {
         out = Picture();
@@ -41,19 +64,16 @@ HRESULT LoadPicture(const std::wstring& path, Picture& out) {
         if (mem) GlobalFree(mem);
         return hr;
     }
-    IStream* stream = nullptr;
-    if (FAILED(hr = CreateStreamOnHGlobal(mem, TRUE, &stream))) {
-        GlobalFree(mem);
-        return hr;
-    }
-    IPicture* pic = nullptr;
-    hr = OleLoadPicture(stream, static_cast<LONG>(size.QuadPart), FALSE, IID_IPicture, reinterpret_cast<void**>(&pic));
-    stream->Release();
-    if (FAILED(hr) || !pic) return FAILED(hr) ? hr : CTL_E_INVALIDPICTURE;
-    Picture result(pic, false);
-    if (result.Empty()) return CTL_E_INVALIDPICTURE;
-    out = result;
-    return S_OK;
+    return LoadPictureFromGlobal(mem, static_cast<size_t>(size.QuadPart), out);
+}
+
+HRESULT LoadPictureFromMemory(const uint8_t* data, size_t size, Picture& out) {
+    if (!data || size == 0 || size >= 0x7FFFFFFF) return CTL_E_INVALIDPICTURE;
+    HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, size);
+    if (!mem) return E_OUTOFMEMORY;
+    std::memcpy(GlobalLock(mem), data, size);
+    GlobalUnlock(mem);
+    return LoadPictureFromGlobal(mem, size, out);
 }
 
 // ---- writer

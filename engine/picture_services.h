@@ -11,6 +11,8 @@ namespace tamsel {
 // The system's OLE picture decoder (BMP, JPEG, GIF and what else it reads).
 // An empty path gives the empty picture; any other file that does not decode fails.
 HRESULT LoadPicture(const std::wstring& path, forms::Picture& out);
+// The same decoder over a file's bytes in memory (an archive entry).
+HRESULT LoadPictureFromMemory(const uint8_t* data, size_t size, forms::Picture& out);
 
 // Writes the picture as a BMP file. A bitmap keeps its palette when it has one
 // (else 24-bit); an icon or metafile is drawn at its size into a 24-bit bitmap.

@@ -44,6 +44,12 @@ void SavePictureAs(bool blnNaturalSize) {
     d.CancelError = true;
     d.Flags = 2;  // ask before overwriting
     d.DefaultExt.clear();  // the name is used exactly as given
+    // An archive entry has no file to save beside: its own name is offered, as a bitmap's.
+    if (const ArchivePictures* archive = frmBackground.ShownArchive()) {
+        std::wstring name = archive->names[archive->shown];
+        name = name.substr(name.find_last_of(L'\\') + 1);
+        d.FileName = name.substr(0, name.find_last_of(L'.')) + L".bmp";
+    }
     if (d.ShowSave() != forms::DialogResult::Ok) return;
     // The old file stays untouched when writing fails; the user is told.
     if (FAILED(SavePicture(ChosenPicture(blnNaturalSize), d.FileName)))

@@ -16,6 +16,9 @@ constexpr DISPID kLoadCancel = 0x68030001;
 constexpr DISPID kAllPicturesFilter = 0x68030000;
 constexpr DISPID kStart = 0x60030005;
 constexpr DISPID kLoadSusiePicture = 0x60030008;
+constexpr DISPID kAllArchivesFilter = 0x60030010;
+constexpr DISPID kListArchive = 0x60030011;
+constexpr DISPID kExtractArchiveEntry = 0x60030012;
 constexpr DISPID kProgressValueChange = 1;
 
 }  // namespace
@@ -123,12 +126,12 @@ void SusiePluginHost::Destroy() {
     Release(live_);
 }
 
-HRESULT SusiePluginHost::Call(DISPID id, WORD flags, VARIANT* arg, VARIANT* result, EXCEPINFO* excep) const {
+HRESULT SusiePluginHost::Call(DISPID id, WORD flags, VARIANT* arg, VARIANT* result, EXCEPINFO* excep, UINT args) const {
     if (!live_.control) return E_NOINTERFACE;
     DISPPARAMS params{};
     DISPID named = DISPID_PROPERTYPUT;
     if (arg) {
-        params.cArgs = 1;
+        params.cArgs = args;
         params.rgvarg = arg;
     }
     if (flags == DISPATCH_PROPERTYPUT) {
@@ -156,6 +159,83 @@ std::wstring SusiePluginHost::AllPicturesFilter() const {
         filter.assign(V_BSTR(&v), SysStringLen(V_BSTR(&v)));
     VariantClear(&v);
     return filter;
+}
+
+namespace {
+
+VARIANT Text(const std::wstring& s) {
+    VARIANT v;
+    V_VT(&v) = VT_BSTR;
+    V_BSTR(&v) = SysAllocStringLen(s.data(), static_cast<UINT>(s.size()));
+    return v;
+}
+
+// The control's error number from an exception it raised, its texts freed.
+HRESULT Raised(HRESULT hr, EXCEPINFO& excep) {
+    if (hr != DISP_E_EXCEPTION) return hr;
+    hr = excep.scode ? excep.scode : E_FAIL;
+    SysFreeString(excep.bstrDescription);
+    SysFreeString(excep.bstrSource);
+    SysFreeString(excep.bstrHelpFile);
+    return hr;
+}
+
+}  // namespace
+
+std::wstring SusiePluginHost::AllArchivesFilter() const {
+    VARIANT v;
+    VariantInit(&v);
+    std::wstring filter;
+    if (SUCCEEDED(Call(kAllArchivesFilter, DISPATCH_PROPERTYGET, nullptr, &v, nullptr)) && V_VT(&v) == VT_BSTR)
+        filter.assign(V_BSTR(&v), SysStringLen(V_BSTR(&v)));
+    VariantClear(&v);
+    return filter;
+}
+
+HRESULT SusiePluginHost::ListArchive(const std::wstring& file, std::vector<std::wstring>& entries) {
+    entries.clear();
+    if (!live_.control) return kUnsupportedFormat;
+    VARIANT arg = Text(file), result;
+    VariantInit(&result);
+    EXCEPINFO excep{};
+    HRESULT hr = Raised(Call(kListArchive, DISPATCH_METHOD, &arg, &result, &excep), excep);
+    VariantClear(&arg);
+    if (SUCCEEDED(hr)) {
+        hr = kUnsupportedFormat;
+        LONG low = 0, high = -1;
+        if (V_VT(&result) == (VT_ARRAY | VT_BSTR) && V_ARRAY(&result) && SafeArrayGetDim(V_ARRAY(&result)) == 1 &&
+            SUCCEEDED(SafeArrayGetLBound(V_ARRAY(&result), 1, &low)) &&
+            SUCCEEDED(SafeArrayGetUBound(V_ARRAY(&result), 1, &high))) {
+            for (LONG i = low; i <= high; ++i) {
+                BSTR s = nullptr;
+                if (SUCCEEDED(SafeArrayGetElement(V_ARRAY(&result), &i, &s))) {
+                    entries.emplace_back(s ? s : L"", s ? SysStringLen(s) : 0);
+                    SysFreeString(s);
+                }
+            }
+            hr = S_OK;
+        }
+    }
+    VariantClear(&result);
+    return hr;
+}
+
+HRESULT SusiePluginHost::ExtractArchiveEntry(const std::wstring& file, const std::wstring& entry,
+                                             const std::wstring& folder, std::wstring& path) {
+    path.clear();
+    if (!live_.control) return kUnsupportedFormat;
+    VARIANT args[3] = {Text(folder), Text(entry), Text(file)};  // the last argument first
+    VARIANT result;
+    VariantInit(&result);
+    EXCEPINFO excep{};
+    HRESULT hr = Raised(Call(kExtractArchiveEntry, DISPATCH_METHOD, args, &result, &excep, 3), excep);
+    for (VARIANT& a : args) VariantClear(&a);
+    if (SUCCEEDED(hr)) {
+        if (V_VT(&result) == VT_BSTR && V_BSTR(&result)) path.assign(V_BSTR(&result), SysStringLen(V_BSTR(&result)));
+        else hr = kUnsupportedFormat;
+    }
+    VariantClear(&result);
+    return hr;
 }
 
 HRESULT SusiePluginHost::LoadSusiePicture(const std::wstring& newFile, forms::Picture& out) {

@@ -33,6 +33,14 @@ public:
     // no plug-in produces one, or an error from deeper down; S_FALSE with no
     // picture when the request is refused or cancelled.
     HRESULT LoadSusiePicture(const std::wstring& newFile, forms::Picture& out);
+    // Archives that archive plug-ins read: their patterns ("*.lzh;*.rar"),
+    // an archive's entry names as listed (0x80040001 when none lists it), and
+    // one entry extracted into `folder`, its copy's path (the copy lasts until
+    // the next extraction).
+    std::wstring AllArchivesFilter() const;
+    HRESULT ListArchive(const std::wstring& file, std::vector<std::wstring>& entries);
+    HRESULT ExtractArchiveEntry(const std::wstring& file, const std::wstring& entry, const std::wstring& folder,
+                                std::wstring& path);
     int32_t ProgressValue() const;
     int32_t ProgressMax() const;
     void SetLoadCancel(bool cancel);
@@ -42,7 +50,7 @@ public:
 
 private:
     class EventSink;
-    HRESULT Call(DISPID id, WORD flags, VARIANT* arg, VARIANT* result, EXCEPINFO* excep) const;
+    HRESULT Call(DISPID id, WORD flags, VARIANT* arg, VARIANT* result, EXCEPINFO* excep, UINT args = 1) const;
 
     struct Parts {
         IDispatch* control = nullptr;

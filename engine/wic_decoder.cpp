@@ -43,16 +43,10 @@ int ReportedOrientation(IWICBitmapFrameDecode* frame) {
     return 1;
 }
 
-}  // namespace
-
-HRESULT LoadWicPicture(const std::wstring& path, COLORREF background, forms::Picture& out, int* orientation) {
-    Com<IWICImagingFactory> factory;
-    HRESULT hr = CreateImagingFactory(factory);
-    if (FAILED(hr)) return hr;
-    Com<IWICBitmapDecoder> decoder;
-    if (FAILED(hr = factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ,
-                                                       WICDecodeMetadataCacheOnDemand, decoder.put())))
-        return hr;
+// The first frame of what the decoder reads.
+HRESULT Decode(IWICImagingFactory* factory, IWICBitmapDecoder* decoder, COLORREF background, forms::Picture& out,
+               int* orientation) {
+    HRESULT hr = S_OK;
     Com<IWICBitmapFrameDecode> frame;
     if (FAILED(hr = decoder->GetFrame(0, frame.put()))) return hr;
     UINT w = 0, h = 0;
@@ -100,6 +94,34 @@ HRESULT LoadWicPicture(const std::wstring& path, COLORREF background, forms::Pic
     if (orientation) *orientation = ReportedOrientation(frame.p);
     out = picture;
     return S_OK;
+}
+
+}  // namespace
+
+HRESULT LoadWicPicture(const std::wstring& path, COLORREF background, forms::Picture& out, int* orientation) {
+    Com<IWICImagingFactory> factory;
+    HRESULT hr = CreateImagingFactory(factory);
+    if (FAILED(hr)) return hr;
+    Com<IWICBitmapDecoder> decoder;
+    if (FAILED(hr = factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ,
+                                                       WICDecodeMetadataCacheOnDemand, decoder.put())))
+        return hr;
+    return Decode(factory.p, decoder.p, background, out, orientation);
+}
+
+HRESULT LoadWicPictureFromMemory(const uint8_t* data, size_t size, COLORREF background, forms::Picture& out,
+                                 int* orientation) {
+    if (!data || size == 0 || size > 0xFFFFFFFF) return WINCODEC_ERR_BADIMAGE;
+    Com<IWICImagingFactory> factory;
+    HRESULT hr = CreateImagingFactory(factory);
+    if (FAILED(hr)) return hr;
+    Com<IWICStream> stream;
+    Com<IWICBitmapDecoder> decoder;
+    if (FAILED(hr = factory->CreateStream(stream.put())) ||
+        FAILED(hr = stream->InitializeFromMemory(const_cast<BYTE*>(data), static_cast<DWORD>(size))) ||
+        FAILED(hr = factory->CreateDecoderFromStream(stream.p, nullptr, WICDecodeMetadataCacheOnDemand, decoder.put())))
+        return hr;
+    return Decode(factory.p, decoder.p, background, out, orientation);
 }
 
 }  // namespace tamsel

@@ -16,5 +16,8 @@ namespace tamsel {
 // what HEIF/AVIF and a TIFF whose directory lies past the bytes read ahead
 // tell only the decoder.
 HRESULT LoadWicPicture(const std::wstring& path, COLORREF background, forms::Picture& out, int* orientation = nullptr);
+// The same over a file's bytes in memory (an archive entry).
+HRESULT LoadWicPictureFromMemory(const uint8_t* data, size_t size, COLORREF background, forms::Picture& out,
+                                 int* orientation = nullptr);
 
 }  // namespace tamsel

@@ -247,6 +247,8 @@ STDMETHODIMP SusiePluginControl::Start() {
         auto manager = std::make_shared<SPIManager>();
         manager->OnDecoding = [this](int32_t c, int32_t t, bool& cancel) { OnDecoding(c, t, cancel); };
         manager_ = std::move(manager);  // a previous manager goes: Start rescans
+        extracted_.reset();
+        archive_.reset();
         return S_OK;
     });
 }
@@ -270,10 +272,96 @@ STDMETHODIMP SusiePluginControl::LoadSusiePicture(BSTR newFile, IPictureDisp** p
             (*picture)->AddRef();
             return S_OK;
         }
+        if (file->HasEntries()) {
+            extracted_.reset();
+            archive_ = file;
+            archiveFresh_ = true;  // an archive is opened right after this answer: no second listing
+        }
         // Plug-ins that could not be asked are named after the usual text.
         const std::wstring& trouble = manager->LoadTrouble();
         return RaiseError(kUnsupportedFormat,
                           trouble.empty() ? std::wstring(kUnsupportedText) : kUnsupportedText + (L"\r\n" + trouble));
+    });
+    Release();
+    return result;
+}
+
+STDMETHODIMP SusiePluginControl::get_AllArchivesFilter(BSTR* value) {
+    if (!value) return E_POINTER;
+    *value = nullptr;
+    return Guarded([&] {
+        const std::wstring filter = manager_ ? manager_->ArchiveFilter() : std::wstring();
+        *value = SysAllocStringLen(filter.data(), static_cast<UINT>(filter.size()));
+        return *value ? S_OK : E_OUTOFMEMORY;
+    });
+}
+
+std::shared_ptr<SPIFile> SusiePluginControl::Listed(const std::shared_ptr<SPIManager>& manager, const std::wstring& path,
+                                                    bool reuse) {
+    if (archive_ && archive_->FilePath() == path && (reuse || archiveFresh_)) {
+        archiveFresh_ = false;
+        return archive_;
+    }
+    auto file = std::make_shared<SPIFile>();
+    if (!file->Init(path, L"", nullptr) || manager->LoadFile(file.get()) != S_OK || !file->HasEntries()) return nullptr;
+    extracted_.reset();
+    archive_ = file;
+    archiveFresh_ = false;
+    return file;
+}
+
+STDMETHODIMP SusiePluginControl::ListArchive(BSTR file, VARIANT* entries) {
+    if (!entries) return E_POINTER;
+    VariantInit(entries);
+    const std::wstring name = file ? std::wstring(file, SysStringLen(file)) : std::wstring();
+    const std::shared_ptr<SPIManager> manager = manager_;
+    if (!manager || name.empty()) return RaiseError(kUnsupportedFormat, kUnsupportedText);
+    cancel_ = false;
+    AddRef();
+    const HRESULT result = Guarded([&] {
+        // Listed afresh unless the load just before listed it: it may have changed since.
+        const std::shared_ptr<SPIFile> listed = Listed(manager, name, false);
+        if (!listed) return RaiseError(kUnsupportedFormat, kUnsupportedText);
+        const int32_t n = listed->EntryCount();
+        SAFEARRAY* array = SafeArrayCreateVector(VT_BSTR, 0, static_cast<ULONG>(n));
+        if (!array) return E_OUTOFMEMORY;
+        for (LONG i = 0; i < n; ++i) {
+            const std::wstring e = listed->EntryNameAt(i);
+            BSTR s = SysAllocStringLen(e.data(), static_cast<UINT>(e.size()));
+            if (!s || FAILED(SafeArrayPutElement(array, &i, s))) {
+                SysFreeString(s);
+                SafeArrayDestroy(array);
+                return E_OUTOFMEMORY;
+            }
+            SysFreeString(s);  // the array holds its own copy
+        }
+        entries->vt = VT_ARRAY | VT_BSTR;
+        entries->parray = array;
+        return S_OK;
+    });
+    Release();
+    return result;
+}
+
+STDMETHODIMP SusiePluginControl::ExtractArchiveEntry(BSTR file, BSTR entry, BSTR folder, BSTR* path) {
+    if (!path) return E_POINTER;
+    *path = nullptr;
+    auto text = [](BSTR b) { return b ? std::wstring(b, SysStringLen(b)) : std::wstring(); };
+    const std::wstring archive = text(file), name = text(entry), into = text(folder);
+    const std::shared_ptr<SPIManager> manager = manager_;
+    if (!manager || archive.empty() || name.empty() || into.empty())
+        return RaiseError(kUnsupportedFormat, kUnsupportedText);
+    cancel_ = false;
+    AddRef();
+    const HRESULT result = Guarded([&] {
+        extracted_.reset();  // one entry on disk at a time
+        const std::shared_ptr<SPIFile> listed = Listed(manager, archive, true);  // paging through it
+        std::shared_ptr<SPIFile> copy = listed ? manager->ExtractEntry(listed, name, into) : nullptr;
+        if (!copy || GetFileAttributesW(copy->FilePath().c_str()) == INVALID_FILE_ATTRIBUTES)
+            return RaiseError(kUnsupportedFormat, kUnsupportedText);
+        extracted_ = std::move(copy);
+        *path = SysAllocStringLen(extracted_->FilePath().data(), static_cast<UINT>(extracted_->FilePath().size()));
+        return *path ? S_OK : E_OUTOFMEMORY;
     });
     Release();
     return result;

@@ -15,6 +15,7 @@
 namespace quillmount {
 
 class SPIManager;
+class SPIFile;
 
 // Objects and locks alive in the library (DllCanUnloadNow).
 extern LONG gLiveObjects;
@@ -50,6 +51,9 @@ public:
     STDMETHODIMP get_AllPicturesFilter(BSTR* value) override;
     STDMETHODIMP Start() override;
     STDMETHODIMP LoadSusiePicture(BSTR newFile, IPictureDisp** picture) override;
+    STDMETHODIMP get_AllArchivesFilter(BSTR* value) override;
+    STDMETHODIMP ListArchive(BSTR file, VARIANT* entries) override;
+    STDMETHODIMP ExtractArchiveEntry(BSTR file, BSTR entry, BSTR folder, BSTR* path) override;
     // ISupportErrorInfo
     STDMETHODIMP InterfaceSupportsErrorInfo(REFIID riid) override;
     // IProvideClassInfo2
@@ -123,11 +127,18 @@ private:
     HRESULT RaiseError(HRESULT number, const std::wstring& text);
     template <typename Work>
     static HRESULT Guarded(Work&& work) noexcept;
+    // The archive's listing: the one the last load made of it when that load
+    // listed it, or the last one made when `reuse`; otherwise made now. None
+    // when no archive plug-in lists it.
+    std::shared_ptr<SPIFile> Listed(const std::shared_ptr<SPIManager>& manager, const std::wstring& path, bool reuse);
 
     LONG refs_ = 1;
     // Shared with a running load: a Start from inside its progress event replaces
     // the manager without freeing the one the load still uses.
     std::shared_ptr<SPIManager> manager_;
+    std::shared_ptr<SPIFile> archive_;    // the last archive listed
+    bool archiveFresh_ = false;           // listed by the last load: its listing is current
+    std::shared_ptr<SPIFile> extracted_;  // deletes its copy on disk when it goes
     LONG progressMax_ = 0;
     LONG progressValue_ = 0;
     bool cancel_ = false;

@@ -151,6 +151,15 @@ void SPIManager::BuildFilter() {
     for (auto& e : entries_)
         if (e.module->IsPicture() && !e.module->Filters().empty()) firstFilters.push_back(ToAnsi(e.module->Filters()[0]));
     filter_ = FromAnsi(CombinedFilter(firstFilters));
+    firstFilters.clear();
+    for (auto& e : entries_)
+        if (e.module->IsArchive() && !e.module->Filters().empty()) firstFilters.push_back(ToAnsi(e.module->Filters()[0]));
+    archiveFilter_ = FromAnsi(CombinedFilter(firstFilters));
+}
+
+std::wstring SPIManager::ArchiveFilter() {
+    Settle();
+    return archiveFilter_;
 }
 
 std::wstring SPIManager::PictureFilter() {
@@ -251,7 +260,8 @@ HRESULT SPIManager::LoadFile(SPIFile* file) {
     return cancel_ ? S_FALSE : S_OK;
 }
 
-std::shared_ptr<SPIFile> SPIManager::ExtractEntry(const std::shared_ptr<SPIFile>& file, const std::wstring& entryName) {
+std::shared_ptr<SPIFile> SPIManager::ExtractEntry(const std::shared_ptr<SPIFile>& file, const std::wstring& entryName,
+                                                  const std::wstring& into) {
     if (busy_ || !file || entryName.empty() || !file->HasEntries()) return nullptr;
     busy_ = true;
     cancel_ = false;
@@ -268,13 +278,13 @@ std::shared_ptr<SPIFile> SPIManager::ExtractEntry(const std::shared_ptr<SPIFile>
     const std::shared_ptr<HostClient> host = it->host;
     if (!host) {
         module_->OnDecoding = relay;
-        std::shared_ptr<SPIFile> result = module_->ExtractFile(file, entryName);
+        std::shared_ptr<SPIFile> result = module_->ExtractFile(file, entryName, into);
         module_->OnDecoding = nullptr;
         return result;
     }
     const std::wstring fileName = SafeEntryFileName(entryName);
     if (fileName.empty() || !module_->IsArchive()) return nullptr;
-    const std::wstring folder = file->TempFolder();
+    const std::wstring folder = into.empty() ? file->TempFolder() : (into.back() == L'\\' ? into : into + L"\\");
     const std::optional<bool> extracted = host->Extract(
         {Utf16(module_->ModulePath()), Utf16(file->FilePath()), Utf16(entryName), Utf16(folder)}, relay);
     if (!extracted || !*extracted) return nullptr;

@@ -37,6 +37,8 @@ public:
     SPIManager& operator=(const SPIManager&) = delete;
 
     std::wstring PictureFilter();
+    // The archive plug-ins' first filters, combined as the picture filter is.
+    std::wstring ArchiveFilter();
     // S_OK: the attempt ran to its end (a picture or not: ask the file);
     // S_FALSE: refused (busy, no file) or cancelled; an error ends the load.
     // A plug-in that takes its host down is out for this file only: the
@@ -45,7 +47,10 @@ public:
     // Why plug-ins the last load would have offered the file to could not be
     // asked (their host cannot run); empty when none were left out.
     const std::wstring& LoadTrouble() const { return loadTrouble_; }
-    std::shared_ptr<SPIFile> ExtractEntry(const std::shared_ptr<SPIFile>& file, const std::wstring& entryName);
+    // One entry of a listed archive, into `folder` (the archive's own
+    // temporary folder when empty); the result deletes its copy when it goes.
+    std::shared_ptr<SPIFile> ExtractEntry(const std::shared_ptr<SPIFile>& file, const std::wstring& entryName,
+                                          const std::wstring& folder = L"");
 
     // (current, total, cancel by reference), once per progress report of the
     // module at work, in the order made, whether it runs here or in a host
@@ -89,7 +94,7 @@ private:
     std::wstring path_;
     bool cancel_ = false;
     bool busy_ = false;
-    std::wstring filter_;
+    std::wstring filter_, archiveFilter_;
     SPIModule* module_ = nullptr;
 };
 

@@ -227,11 +227,12 @@ bool SPIModule::ExtractTo(const std::wstring& archivePath, const std::wstring& e
                         &ProgressCallback, Identity()) == 0;
 }
 
-std::shared_ptr<SPIFile> SPIModule::ExtractFile(const std::shared_ptr<SPIFile>& file, const std::wstring& entryName) {
+std::shared_ptr<SPIFile> SPIModule::ExtractFile(const std::shared_ptr<SPIFile>& file, const std::wstring& entryName,
+                                                const std::wstring& into) {
     if (!file || !isArchive_ || entryName.empty()) return nullptr;
     const std::wstring fileName = SafeEntryFileName(entryName);
     if (fileName.empty()) return nullptr;
-    const std::wstring folder = file->TempFolder();
+    const std::wstring folder = into.empty() ? file->TempFolder() : (into.back() == L'\\' ? into : into + L"\\");
     if (!ExtractTo(file->FilePath(), entryName, folder)) return nullptr;
     auto extracted = std::make_shared<SPIFile>();
     if (!extracted->Init(JoinPath(folder, fileName), entryName, file)) return nullptr;

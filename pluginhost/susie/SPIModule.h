@@ -50,7 +50,8 @@ public:
     // The plug-in's own bitmap of the file: S_OK with the blocks, S_FALSE when it made none.
     HRESULT DecodeRaw(SPIFile* file, RawPicture& raw);
     bool LoadArchive(SPIFile* file);
-    std::shared_ptr<SPIFile> ExtractFile(const std::shared_ptr<SPIFile>& file, const std::wstring& entryName);
+    std::shared_ptr<SPIFile> ExtractFile(const std::shared_ptr<SPIFile>& file, const std::wstring& entryName,
+                                         const std::wstring& into = L"");
     // Writes one entry of an archive into a folder (ending in "\"); whether the plug-in said it did.
     bool ExtractTo(const std::wstring& archive, const std::wstring& entryName, const std::wstring& folder);
 

@@ -99,6 +99,9 @@ TEST(Caption, NamesThePictureAndAppendsTheViewSizeWhenScaled) {
     EXPECT_EQ(MakeCaption(fs, L"clipboardpicture", 100), L"clipboardpicture - Tamsel2");
     EXPECT_EQ(MakeCaption(fs, L"c:\\docume~1\\photo.JPG", 150), L"Photo.jpg - Tamsel2 (150%)");
     EXPECT_EQ(MakeCaption(fs, L"C:\\a.bmp", 1000), L"a.bmp - Tamsel2 (1000%)");
+    // An archive entry: its own name without the folders inside the archive, then the archive's.
+    EXPECT_EQ(ArchiveCaption(L"vol1\\007.jpg", L"C:\\books\\Comic.zip", 50), L"007.jpg [Comic.zip] - Tamsel2 (50%)");
+    EXPECT_EQ(ArchiveCaption(L"a.png", L"D:\\a.lzh", 100), L"a.png [a.lzh] - Tamsel2");
 }
 
 TEST(Caption, AFileGoneSinceLoadingIsStillNamedByItsLastComponent) {

@@ -86,9 +86,27 @@ TEST(OpenFilter, TheImagingComponentsExtensionsFollowOnceEachAndOnlyWhenUsable) 
                                  {L".png", L".TIF", L".tif", L".jpg", L".Tiff", L"png", L".", L".a;b", L".x|y",
                                   L".*", L".ab cd", L".jxr"}),
               L"*.bmp;*.PNG;*.jpg;*.jpeg;*.gif;*.tif;*.tiff;*.jxr");
-    EXPECT_EQ(BuildOpenFilter(L"*.bmp;", {L".tif"}),
-              L"全てのファイル (*.*)|*.*|全ての画像ファイル|*.bmp;;*.jpg;*.jpeg;*.gif;*.tif|ビットマップファイル (*.BMP)|*.bmp"
-              L"|JPEGファイル (*.JPG, *.JPEG)|*.jpg;*.jpeg");
+    EXPECT_EQ(BuildOpenFilter(L"*.bmp;", {L".tif"}, L"*.lzh;*.ZIP"),
+              L"全てのファイル (*.*)|*.*|全ての画像ファイル|*.bmp;;*.jpg;*.jpeg;*.gif;*.tif;*.lzh;*.ZIP|ビットマップファイル (*.BMP)|*.bmp"
+              L"|JPEGファイル (*.JPG, *.JPEG)|*.jpg;*.jpeg|書庫ファイル|*.lzh;*.ZIP");
+    // The archive plug-ins' patterns, then ZIP's unless listed; nothing that would break the filter text.
+    const std::pair<const wchar_t*, const wchar_t*> archives[] = {
+        {L"", L"*.zip"}, {L"*.lzh;", L"*.lzh;*.zip"}, {L"*.rar;;*.7z;*.Zip", L"*.rar;*.7z;*.Zip"}, {L"*.a|b;*.cab", L"*.cab;*.zip"}};
+    for (const auto& [given, patterns] : archives) EXPECT_EQ(ArchivePatternsOf(given), patterns) << given;
+}
+
+// Steps through a list in order (an archive's pictures): the same rules as a
+// folder's, with the ends empty.
+TEST(FolderSteps, StepsByPositionFollowTheFolderRules) {
+    using Positions = std::vector<size_t>;
+    const std::tuple<size_t, size_t, Step, Positions> cases[] = {
+        {5, 2, Step::Next, {3, 4}},  {5, 2, Step::Previous, {1, 0}}, {5, 2, Step::First, {0, 1}},
+        {5, 2, Step::Last, {4, 3}},  {5, 4, Step::Next, {}},         {5, 0, Step::Previous, {}},
+        {5, 0, Step::First, {}},     {5, 4, Step::Last, {}},         {1, 0, Step::Next, {}},
+        {0, 0, Step::Next, {}},      {3, 7, Step::First, {}},
+    };
+    for (const auto& [count, current, step, expected] : cases)
+        EXPECT_EQ(StepIndices(count, current, step), expected) << count << " " << current << " " << static_cast<int>(step);
 }
 
 TEST(OpenFilter, OpenWithTakesThePlainExtensionsOnceEach) {

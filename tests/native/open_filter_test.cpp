@@ -8,17 +8,19 @@ using namespace tamsel;
 TEST(OpenFilter, WithoutPicturePluginsTheAllPicturesPatternsHaveTwoSemicolonsInARow) {
     const std::wstring f = BuildOpenFilter(L"*.bmp;");
     EXPECT_EQ(f,
-              L"全てのファイル (*.*)|*.*|全ての画像ファイル|*.bmp;;*.jpg;*.jpeg;*.gif|ビットマップファイル (*.BMP)|*.bmp"
-              L"|JPEGファイル (*.JPG, *.JPEG)|*.jpg;*.jpeg");
+              L"全てのファイル (*.*)|*.*|全ての画像ファイル|*.bmp;;*.jpg;*.jpeg;*.gif;*.zip|ビットマップファイル (*.BMP)|*.bmp"
+              L"|JPEGファイル (*.JPG, *.JPEG)|*.jpg;*.jpeg|書庫ファイル|*.zip");
     auto pairs = forms::ParseFilter(f);
-    ASSERT_EQ(pairs.size(), 4u);
+    ASSERT_EQ(pairs.size(), 5u);
     EXPECT_EQ(pairs[0].first, L"全てのファイル (*.*)");
     EXPECT_EQ(pairs[0].second, L"*.*");
     EXPECT_EQ(pairs[1].first, L"全ての画像ファイル");
-    EXPECT_EQ(pairs[1].second, L"*.bmp;;*.jpg;*.jpeg;*.gif");
+    EXPECT_EQ(pairs[1].second, L"*.bmp;;*.jpg;*.jpeg;*.gif;*.zip");
     EXPECT_EQ(pairs[2].second, L"*.bmp");
     EXPECT_EQ(pairs[3].first, L"JPEGファイル (*.JPG, *.JPEG)");
     EXPECT_EQ(pairs[3].second, L"*.jpg;*.jpeg");
+    EXPECT_EQ(pairs[4].first, L"書庫ファイル");
+    EXPECT_EQ(pairs[4].second, L"*.zip");
 }
 
 TEST(OpenFilter, SystemFormIsNulSeparatedPairsEndingInTwoNuls) {
