@@ -72,28 +72,6 @@ uint32_t Pixel(const ComPtr<IPictureDisp>& p, int x, int y) {
     return PixelOf(forms::Picture(pic.Get(), true), x, y);
 }
 
-// A ustar archive of the given members.
-std::vector<uint8_t> Tar(const std::vector<std::pair<std::string, std::string>>& members) {
-    std::vector<uint8_t> out;
-    for (auto& [name, data] : members) {
-        uint8_t h[512] = {};
-        std::memcpy(h, name.c_str(), name.size());
-        std::snprintf(reinterpret_cast<char*>(h + 100), 8, "%07o", 0644);
-        std::snprintf(reinterpret_cast<char*>(h + 124), 12, "%011o", static_cast<unsigned>(data.size()));
-        h[156] = '0';
-        std::memcpy(h + 257, "ustar", 5);
-        std::memset(h + 148, ' ', 8);
-        unsigned sum = 0;
-        for (uint8_t c : h) sum += c;
-        std::snprintf(reinterpret_cast<char*>(h + 148), 8, "%06o", sum);
-        out.insert(out.end(), h, h + 512);
-        out.insert(out.end(), data.begin(), data.end());
-        out.resize((out.size() + 511) / 512 * 512, 0);
-    }
-    out.resize(out.size() + 1024, 0);
-    return out;
-}
-
 // Every test twice: plug-ins in a host process, as the control runs them,
 // and in this process, as it runs them when no host can be started.
 class PluginHostTest : public ::testing::TestWithParam<SPIManager::Isolation> {

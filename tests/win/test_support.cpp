@@ -4,6 +4,7 @@
 
 #include <shlobj.h>
 
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 
@@ -354,6 +355,28 @@ EscapeLater::~EscapeLater() {
     MSG m;
     while (PeekMessageW(&m, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE)) {
     }
+}
+
+// A ustar archive of the given members.
+std::vector<uint8_t> Tar(const std::vector<std::pair<std::string, std::string>>& members) {
+    std::vector<uint8_t> out;
+    for (auto& [name, data] : members) {
+        uint8_t h[512] = {};
+        std::memcpy(h, name.c_str(), name.size());
+        std::snprintf(reinterpret_cast<char*>(h + 100), 8, "%07o", 0644);
+        std::snprintf(reinterpret_cast<char*>(h + 124), 12, "%011o", static_cast<unsigned>(data.size()));
+        h[156] = '0';
+        std::memcpy(h + 257, "ustar", 5);
+        std::memset(h + 148, ' ', 8);
+        unsigned sum = 0;
+        for (uint8_t c : h) sum += c;
+        std::snprintf(reinterpret_cast<char*>(h + 148), 8, "%06o", sum);
+        out.insert(out.end(), h, h + 512);
+        out.insert(out.end(), data.begin(), data.end());
+        out.resize((out.size() + 511) / 512 * 512, 0);
+    }
+    out.resize(out.size() + 1024, 0);
+    return out;
 }
 
 }  // namespace testing_support

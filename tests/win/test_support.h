@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <optional>
 #include <string>
+#include <utility>
 #include <thread>
 #include <vector>
 
@@ -90,6 +91,8 @@ void InstallTestPlugin(const std::wstring& name, const std::wstring& folder);
 // build, *.sph beside the 32-bit one), where the build placed it there;
 // false when it did not.
 bool InstallOtherKindPlugin(const std::wstring& name, const std::wstring& folder);
+// A ustar archive of the given members (name, content), as the TAR test plug-in reads it.
+std::vector<uint8_t> Tar(const std::vector<std::pair<std::string, std::string>>& members);
 // Records the Susie plug-in folder in the registry.
 void SetPluginFolder(const std::wstring& path);
 
