@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/mdlTamsel.h"
+#include "engine/archive.h"
 #include "engine/bmp_file.h"
 #include "engine/frmBackground.h"
 #include "engine/loading.h"
@@ -24,6 +25,7 @@
 #include "forms/picture.h"
 #include "pluginhost/susie/SPIFile.h"
 #include "pluginhost/susie/SPIManager.h"
+#include "tests/zip_maker.h"
 #include "windows/frmNormal.h"
 
 namespace tamsel::bench {
@@ -719,6 +721,78 @@ int OrientationCost(const std::wstring& photo) {
     const double ratio = Median(six) / Median(one);
     std::printf("orientation size=%dx%d orientation1_ms=%.1f orientation6_ms=%.1f ratio=%.2f target=ratio<=1.15 met=%s\n",
                 w, h, Median(one), Median(six), ratio, ratio <= 1.15 ? "yes" : "no");
+    return 0;
+}
+
+int ArchiveCost(const std::wstring& photo) {
+    HANDLE f = CreateFileW(photo.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return 2;
+    std::vector<uint8_t> jpeg(GetFileSize(f, nullptr));
+    DWORD got = 0;
+    ReadFile(f, jpeg.data(), static_cast<DWORD>(jpeg.size()), &got, nullptr);
+    CloseHandle(f);
+    if (got != jpeg.size()) return 2;
+    auto write = [](const std::wstring& path, const std::vector<uint8_t>& bytes) {
+        HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD n = 0;
+        WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
+        CloseHandle(out);
+    };
+    // Listing: 2 000 pages in folders, shuffled, as a scanned book's archive holds them.
+    const std::wstring folder = MakeFolder(L"tamsel2-bench-archive");
+    std::vector<ziptest::Item> pages;
+    for (int i = 0; i < 2000; ++i) {
+        const int n = (i * 7919) % 2000;
+        pages.push_back({"vol" + std::to_string(n / 200) + "/page" + std::to_string(n) + ".jpg", {1, 2, 3}, false});
+    }
+    write(folder + L"\\book.zip", ziptest::Make(pages));
+    ClearSettings();
+    frmBackground.Load();
+    std::vector<double> list;
+    size_t listed = 0;
+    for (int i = 0; i < 12; ++i) {
+        const auto t0 = Clock::now();
+        const auto a = ListArchivePictures(folder + L"\\book.zip", frmBackground.SusiePlugin,
+                                           SplitPatterns(frmBackground.PicturePatterns()), ShellOrder);
+        const double t = Ms(t0);
+        if (!a) return 3;
+        listed = a->names.size();
+        if (i > 0) list.push_back(t);
+    }
+    // Stepping: the same photo as plain files in a folder and as deflated entries of an archive.
+    const std::wstring plain = MakeFolder(L"tamsel2-bench-archive-plain");
+    std::vector<ziptest::Item> photos;
+    for (int i = 1; i <= 8; ++i) {
+        write(plain + L"\\p" + std::to_wstring(i) + L".jpg", jpeg);
+        photos.push_back({"p" + std::to_string(i) + ".jpg", jpeg});
+    }
+    write(folder + L"\\photos.zip", ziptest::Make(photos));
+    frmNormal.Show();
+    auto step = [] {
+        const auto t0 = Clock::now();
+        if (!StepPictureLoad(Step::Next, frmNormal.picView, &frmNormal.lblProgress, frmNormal, true)) return -1.0;
+        UpdateWindow(frmNormal.hWnd());
+        UpdateWindow(frmNormal.picView.hWnd());
+        return Ms(t0);
+    };
+    std::vector<double> inFolder, inArchive;
+    for (int round = 0; round < 2; ++round) {  // alternately, seven steps each
+        if (!DropPictureLoad(plain + L"\\p1.jpg", frmNormal.picView, nullptr, frmNormal, true)) return 3;
+        for (int i = 0; i < 7; ++i) inFolder.push_back(step());
+        if (!DropPictureLoad(folder + L"\\photos.zip", frmNormal.picView, nullptr, frmNormal, true)) return 3;
+        for (int i = 0; i < 7; ++i) inArchive.push_back(step());
+    }
+    frmNormal.SwitchingForm = true;
+    frmNormal.Unload();
+    frmBackground.Unload();
+    ClearSettings();
+    if (std::count(inFolder.begin(), inFolder.end(), -1.0) || std::count(inArchive.begin(), inArchive.end(), -1.0))
+        return 3;
+    std::printf("archive_list entries=%zu listed=%zu list_ms=%.1f target=list_ms<100 met=%s\n", pages.size(), listed,
+                Median(list), Median(list) < 100 ? "yes" : "no");
+    const double ratio = Median(inArchive) / Median(inFolder);
+    std::printf("archive_step plain_ms=%.1f entry_ms=%.1f ratio=%.2f target=ratio<=1.2 met=%s\n", Median(inFolder),
+                Median(inArchive), ratio, ratio <= 1.2 ? "yes" : "no");
     return 0;
 }
 

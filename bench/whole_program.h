@@ -10,6 +10,8 @@ int Trial();
 int HostCost();
 int StartDescribed(const std::wstring& picture);
 int OrientationCost(const std::wstring& photo);
+// Listing a ZIP of 2 000 entries; a step through an archive's photos beside a folder's.
+int ArchiveCost(const std::wstring& photo);
 int Peak(const std::wstring& picture);
 // The viewer's part of Peak, run in a process of its own.
 int PeakViewer(const std::wstring& picture);
