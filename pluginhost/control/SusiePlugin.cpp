@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "app/module_file.h"
 #include "pluginhost/susie/SPIFile.h"
@@ -249,6 +250,7 @@ STDMETHODIMP SusiePluginControl::Start() {
         manager_ = std::move(manager);  // a previous manager goes: Start rescans
         extracted_.reset();
         archive_.reset();
+        lastLoad_.clear();
         return S_OK;
     });
 }
@@ -272,10 +274,11 @@ STDMETHODIMP SusiePluginControl::LoadSusiePicture(BSTR newFile, IPictureDisp** p
             (*picture)->AddRef();
             return S_OK;
         }
+        // Every plug-in was asked: an archive is opened right after this answer, without asking them again.
+        lastLoad_ = name;
         if (file->HasEntries()) {
             extracted_.reset();
             archive_ = file;
-            archiveFresh_ = true;  // an archive is opened right after this answer: no second listing
         }
         // Plug-ins that could not be asked are named after the usual text.
         const std::wstring& trouble = manager->LoadTrouble();
@@ -298,15 +301,13 @@ STDMETHODIMP SusiePluginControl::get_AllArchivesFilter(BSTR* value) {
 
 std::shared_ptr<SPIFile> SusiePluginControl::Listed(const std::shared_ptr<SPIManager>& manager, const std::wstring& path,
                                                     bool reuse) {
-    if (archive_ && archive_->FilePath() == path && (reuse || archiveFresh_)) {
-        archiveFresh_ = false;
-        return archive_;
-    }
+    const bool justLoaded = std::exchange(lastLoad_, std::wstring()) == path;
+    if (archive_ && archive_->FilePath() == path && (reuse || justLoaded)) return archive_;
+    if (justLoaded) return nullptr;  // no archive plug-in listed it a moment ago
     auto file = std::make_shared<SPIFile>();
     if (!file->Init(path, L"", nullptr) || manager->LoadFile(file.get()) != S_OK || !file->HasEntries()) return nullptr;
     extracted_.reset();
     archive_ = file;
-    archiveFresh_ = false;
     return file;
 }
 
@@ -319,7 +320,7 @@ STDMETHODIMP SusiePluginControl::ListArchive(BSTR file, VARIANT* entries) {
     cancel_ = false;
     AddRef();
     const HRESULT result = Guarded([&] {
-        // Listed afresh unless the load just before listed it: it may have changed since.
+        // Listed afresh unless the load just before asked the plug-ins: it may have changed since.
         const std::shared_ptr<SPIFile> listed = Listed(manager, name, false);
         if (!listed) return RaiseError(kUnsupportedFormat, kUnsupportedText);
         const int32_t n = listed->EntryCount();

@@ -127,9 +127,9 @@ private:
     HRESULT RaiseError(HRESULT number, const std::wstring& text);
     template <typename Work>
     static HRESULT Guarded(Work&& work) noexcept;
-    // The archive's listing: the one the last load made of it when that load
-    // listed it, or the last one made when `reuse`; otherwise made now. None
-    // when no archive plug-in lists it.
+    // The archive's listing: what the last load made of it when that load was
+    // of this file (none when no plug-in listed it then), or the last listing
+    // when `reuse`; otherwise made now. None when no archive plug-in lists it.
     std::shared_ptr<SPIFile> Listed(const std::shared_ptr<SPIManager>& manager, const std::wstring& path, bool reuse);
 
     LONG refs_ = 1;
@@ -137,7 +137,7 @@ private:
     // the manager without freeing the one the load still uses.
     std::shared_ptr<SPIManager> manager_;
     std::shared_ptr<SPIFile> archive_;    // the last archive listed
-    bool archiveFresh_ = false;           // listed by the last load: its listing is current
+    std::wstring lastLoad_;               // the file the last load offered every plug-in, without a picture
     std::shared_ptr<SPIFile> extracted_;  // deletes its copy on disk when it goes
     LONG progressMax_ = 0;
     LONG progressValue_ = 0;

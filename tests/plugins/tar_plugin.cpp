@@ -65,6 +65,7 @@ SPI_EXPORT int WINAPI IsSupported(const char*, void* header) {
 SPI_EXPORT int WINAPI GetArchiveInfo(const char* source, SusieLong, unsigned flag, HLOCAL* listHandle) {
     std::vector<uint8_t> f;
     if ((flag & 7) != 0 || !ReadWholeFile(source, f)) return kReadError;
+    LogLine(std::string("list ") + source);
     const std::vector<Member> list = List(f);
     std::vector<EntryRecord> records(list.size() + 1);  // the closing record has empty names
     for (size_t i = 0; i < list.size(); ++i) Fill(records[i], list[i]);
@@ -92,6 +93,7 @@ SPI_EXPORT int WINAPI GetFile(const char* source, SusieLong position, char* dest
     for (const Member& m : List(f)) {
         if (m.header != static_cast<uint64_t>(position)) continue;
         if (progress && progress(0, 1, data)) return kAborted;
+        LogLine("extract " + m.name);
         std::string out = destination;
         if (!out.empty() && out.back() != '\\') out += '\\';
         out += m.name;

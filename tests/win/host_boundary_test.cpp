@@ -74,11 +74,6 @@ void Kill(DWORD pid) {
     if (HANDLE p = OpenProcess(PROCESS_TERMINATE, FALSE, pid)) TerminateProcess(p, 1), CloseHandle(p);
 }
 
-struct EnvVar {
-    const wchar_t* name;
-    EnvVar(const wchar_t* n, const std::wstring& value) : name(n) { SetEnvironmentVariableW(n, value.c_str()); }
-    ~EnvVar() { SetEnvironmentVariableW(name, nullptr); }
-};
 
 struct QuietLimit {
     explicit QuietLimit(DWORD ms) { HostClient::SetQuietLimitForTests(ms); }

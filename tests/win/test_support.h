@@ -91,6 +91,13 @@ void InstallTestPlugin(const std::wstring& name, const std::wstring& folder);
 // build, *.sph beside the 32-bit one), where the build placed it there;
 // false when it did not.
 bool InstallOtherKindPlugin(const std::wstring& name, const std::wstring& folder);
+// An environment variable set for a scope (a host started meanwhile inherits it).
+struct EnvVar {
+    const wchar_t* name;
+    EnvVar(const wchar_t* n, const std::wstring& value) : name(n) { SetEnvironmentVariableW(n, value.c_str()); }
+    ~EnvVar() { SetEnvironmentVariableW(name, nullptr); }
+};
+
 // A ustar archive of the given members (name, content), as the TAR test plug-in reads it.
 std::vector<uint8_t> Tar(const std::vector<std::pair<std::string, std::string>>& members);
 // Records the Susie plug-in folder in the registry.
