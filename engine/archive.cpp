@@ -1,6 +1,7 @@
 #include "engine/archive.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 #include <numeric>
 
@@ -91,10 +92,17 @@ struct {
 
 }  // namespace
 
-bool FileLooksLikeZip(const std::wstring& path) {
+bool FileLooksLikeArchive(const std::wstring& path) {
     FileReader f(path);
-    uint8_t head[4] = {};
-    return f.Ok() && f.Size() >= 4 && f.Reader()(0, head, 4) && LooksLikeZip(head, 4);
+    uint8_t head[512] = {};
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(f.Size(), sizeof head));
+    if (!f.Ok() || n < 8 || !f.Reader()(0, head, n)) return false;
+    auto at = [&](size_t offset, const char* magic, size_t len) {
+        return offset + len <= n && std::memcmp(head + offset, magic, len) == 0;
+    };
+    return LooksLikeZip(head, n) || at(0, "Rar!\x1A\x07", 6) || at(0, "7z\xBC\xAF\x27\x1C", 6) ||
+           at(0, "MSCF\0\0\0\0", 8) || at(257, "ustar", 5) ||
+           (at(2, "-l", 2) && n > 6 && head[6] == '-');  // LZH: "-lh5-" and its kin
 }
 
 std::optional<ArchivePictures> ListArchivePictures(const std::wstring& path, SusiePluginHost& plugins,

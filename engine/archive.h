@@ -41,8 +41,10 @@ std::optional<ArchivePictures> ListArchivePictures(const std::wstring& path, Sus
 // its plug-in into the temporary folder, read, and deleted at once.
 bool ArchiveEntryBytes(const ArchivePictures& archive, size_t i, SusiePluginHost& plugins, std::vector<uint8_t>& out);
 
-// Whether a file's first bytes are a ZIP archive's.
-bool FileLooksLikeZip(const std::wstring& path);
+// Whether a file's first bytes are an archive's that no picture decoder reads
+// (ZIP, RAR, 7z, LZH, TAR, CAB): such a file goes to the plug-ins and the
+// archive readers only, never read whole by a decoder first.
+bool FileLooksLikeArchive(const std::wstring& path);
 
 // The program's own folder under the user's temporary folder, made on first
 // use and held (a lock file open while the program runs); empty when it

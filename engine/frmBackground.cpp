@@ -66,19 +66,19 @@ void FrmBackground::Form_Unload(int& cancel) {
 
 bool FrmBackground::PictureLoadRun(std::wstring strFileName, bool blnErrMsgbox) {
     mGaveWay.clear();
-    // A ZIP archive reaches only the plug-ins before the archive readers: no picture decoder reads one.
-    const bool zip = FileLooksLikeZip(strFileName);
+    // An archive reaches only the plug-ins before the archive readers: no picture decoder reads one.
+    const bool archive = FileLooksLikeArchive(strFileName);
     // The turn a photo needs is known before any decoder reads it: its memory is made ready meanwhile.
     TurnMemory ready;
     int orientation = 1;
-    if (Settings.ExifOrientation && !zip) {
+    if (Settings.ExifOrientation && !archive) {
         const FileFacts facts = FileFactsOf(strFileName);
         orientation = facts.orientation;
         if (orientation != 1 && facts.width > 0)
             SwapsSides(orientation) ? ready.Prepare(facts.height, facts.width) : ready.Prepare(facts.width, facts.height);
     }
     forms::Picture picture;
-    bool loaded = !zip && SUCCEEDED(LoadPicture(strFileName, picture)) && picLoad.SetPicture(picture);
+    bool loaded = !archive && SUCCEEDED(LoadPicture(strFileName, picture)) && picLoad.SetPicture(picture);
     if (!loaded) {
         forms::HoldingInput hold;  // no command runs inside the plug-ins' load
         forms::Picture fromHost;
@@ -92,7 +92,7 @@ bool FrmBackground::PictureLoadRun(std::wstring strFileName, bool blnErrMsgbox) 
             return false;
         }
     }
-    if (!loaded && !zip) {
+    if (!loaded && !archive) {
         // Last, so that a user's plug-in keeps the formats it reads.
         forms::Picture decoded;
         int reported = 1;

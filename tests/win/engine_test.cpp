@@ -41,18 +41,19 @@ const wchar_t kFailTitle[] = L"未対応フォーマット";
 
 }  // namespace
 
-TEST_F(EngineTest, LoadPreparesTheOpenDialogWithTheFourEntryFilter) {
+TEST_F(EngineTest, LoadPreparesTheOpenDialogWithTheFiveEntryFilter) {
     frmBackground.SettleOpenDialog();
     // Without plug-ins: the platform's formats, then what its imaging component adds.
     const auto entries = forms::ParseFilter(frmBackground.CommonDialog.Filter);
-    ASSERT_EQ(entries.size(), 4u);
+    ASSERT_EQ(entries.size(), 5u);
     EXPECT_EQ(entries[0], std::make_pair(std::wstring(L"全てのファイル (*.*)"), std::wstring(L"*.*")));
     EXPECT_EQ(entries[1].first, L"全ての画像ファイル");
     EXPECT_EQ(entries[1].second.rfind(L"*.bmp;;*.jpg;*.jpeg;*.gif;*.", 0), 0u);
     EXPECT_EQ(entries[2], std::make_pair(std::wstring(L"ビットマップファイル (*.BMP)"), std::wstring(L"*.bmp")));
     EXPECT_EQ(entries[3], std::make_pair(std::wstring(L"JPEGファイル (*.JPG, *.JPEG)"), std::wstring(L"*.jpg;*.jpeg")));
-    // Stepping through a folder takes the same pictures.
-    EXPECT_EQ(frmBackground.PicturePatterns(), entries[1].second);
+    EXPECT_EQ(entries[4], std::make_pair(std::wstring(L"書庫ファイル"), std::wstring(L"*.zip")));
+    // Stepping through a folder takes the same pictures and archives.
+    EXPECT_EQ(frmBackground.PicturePatterns() + L";" + frmBackground.ArchivePatterns(), entries[1].second);
     EXPECT_EQ(frmBackground.CommonDialog.FilterIndex, 2);
     EXPECT_EQ(frmBackground.CommonDialog.Flags, 0x1000u);
     EXPECT_TRUE(frmBackground.CommonDialog.CancelError);

@@ -135,7 +135,7 @@ TEST_F(ImagingTest, TheOpenDialogAddsTheComponentsExtensionsToAllPictures) {
     frmBackground.PictureLoad(nullptr);
     ASSERT_EQ(answer.shown, 1);
     const auto pairs = forms::ParseFilter(answer.filter);
-    ASSERT_EQ(pairs.size(), 4u);
+    ASSERT_EQ(pairs.size(), 5u);
     EXPECT_EQ(pairs[0].second, L"*.*");
     EXPECT_EQ(pairs[2].second, L"*.bmp");
     EXPECT_EQ(pairs[3].second, L"*.jpg;*.jpeg");

@@ -58,7 +58,9 @@ TEST_F(PluginViewerTest, PluginFormatsAreOfferedAndOpen) {
     const std::wstring& filter = frmBackground.CommonDialog.Filter;
     EXPECT_EQ(filter.rfind(L"全てのファイル (*.*)|*.*|全ての画像ファイル|*.bmp;*.ppm;*.pgm;*.jpg;*.jpeg;*.gif;*.", 0), 0u);
     EXPECT_NE(filter.find(L";*.tif"), std::wstring::npos);
-    EXPECT_TRUE(filter.ends_with(L"|ビットマップファイル (*.BMP)|*.bmp|JPEGファイル (*.JPG, *.JPEG)|*.jpg;*.jpeg"));
+    EXPECT_NE(filter.find(L"|ビットマップファイル (*.BMP)|*.bmp|JPEGファイル (*.JPG, *.JPEG)|*.jpg;*.jpeg|書庫ファイル|"),
+              std::wstring::npos);
+    EXPECT_TRUE(filter.ends_with(L"*.zip")) << filter;
     MsgBoxRecorder boxes;
     ASSERT_TRUE(frmBackground.PictureLoadRun(files / L"tall.ppm", true));
     EXPECT_EQ(CurrentFileName, files / L"tall.ppm");
