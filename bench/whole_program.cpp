@@ -233,6 +233,25 @@ std::vector<std::wstring> Enumerated(const std::wstring& folder, const std::wstr
     return names;
 }
 
+// A file's bytes; empty when it cannot be read whole.
+std::vector<uint8_t> WholeFile(const std::wstring& path) {
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return {};
+    std::vector<uint8_t> bytes(GetFileSize(f, nullptr));
+    DWORD got = 0;
+    ReadFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+    CloseHandle(f);
+    if (got != bytes.size()) bytes.clear();
+    return bytes;
+}
+
+void WriteWholeFile(const std::wstring& path, const std::vector<uint8_t>& bytes) {
+    HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD n = 0;
+    WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
+    CloseHandle(out);
+}
+
 std::wstring MakeFolder(const std::wstring& name) {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
@@ -673,13 +692,8 @@ int CancelMs() {
 }
 
 int OrientationCost(const std::wstring& photo) {
-    HANDLE f = CreateFileW(photo.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return 2;
-    std::vector<uint8_t> jpeg(GetFileSize(f, nullptr));
-    DWORD got = 0;
-    ReadFile(f, jpeg.data(), static_cast<DWORD>(jpeg.size()), &got, nullptr);
-    CloseHandle(f);
-    if (got != jpeg.size() || jpeg.size() < 4) return 2;
+    const std::vector<uint8_t> jpeg = WholeFile(photo);
+    if (jpeg.size() < 4) return 2;
     // The same photo with orientation 1 and 6, an Exif segment after its first marker.
     const std::wstring folder = MakeFolder(L"tamsel2-bench-orientation");
     auto write = [&](uint8_t o) {
@@ -689,10 +703,7 @@ int OrientationCost(const std::wstring& photo) {
         bytes.insert(bytes.end(), std::begin(app1), std::end(app1));
         bytes.insert(bytes.end(), jpeg.begin() + 2, jpeg.end());
         const std::wstring path = folder + L"\\o" + std::to_wstring(o) + L".jpg";
-        HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD n = 0;
-        WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
-        CloseHandle(out);
+        WriteWholeFile(path, bytes);
         return path;
     };
     const std::wstring upright = write(1), sideways = write(6);
@@ -725,19 +736,9 @@ int OrientationCost(const std::wstring& photo) {
 }
 
 int ArchiveCost(const std::wstring& photo) {
-    HANDLE f = CreateFileW(photo.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return 2;
-    std::vector<uint8_t> jpeg(GetFileSize(f, nullptr));
-    DWORD got = 0;
-    ReadFile(f, jpeg.data(), static_cast<DWORD>(jpeg.size()), &got, nullptr);
-    CloseHandle(f);
-    if (got != jpeg.size()) return 2;
-    auto write = [](const std::wstring& path, const std::vector<uint8_t>& bytes) {
-        HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD n = 0;
-        WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
-        CloseHandle(out);
-    };
+    const std::vector<uint8_t> jpeg = WholeFile(photo);
+    if (jpeg.empty()) return 2;
+    const auto write = &WriteWholeFile;
     // Listing: 2 000 pages in folders, shuffled, as a scanned book's archive holds them.
     const std::wstring folder = MakeFolder(L"tamsel2-bench-archive");
     std::vector<ziptest::Item> pages;
