@@ -117,6 +117,7 @@ add_library(tamsel_app STATIC
   engine/picture_services.cpp
   engine/wic_decoder.cpp
   engine/archive.cpp
+  engine/decode_job.cpp
   engine/wic_formats.cpp
   engine/susie_plugin.cpp
   engine/rastel_library.cpp

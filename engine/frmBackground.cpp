@@ -53,6 +53,7 @@ void FrmBackground::Form_Unload(int& cancel) {
     SusiePlugin.ProgressValueChange = nullptr;
     SusiePlugin.Destroy();  // its last extracted copy goes with it
     mArchive.reset();
+    mAbandoned.reset();
     RemoveOwnTempFolder();
     mlblProgress = nullptr;
     NewView();  // a rendering this unload interrupted publishes nothing
@@ -66,6 +67,7 @@ void FrmBackground::Form_Unload(int& cancel) {
 
 bool FrmBackground::PictureLoadRun(std::wstring strFileName, bool blnErrMsgbox) {
     mGaveWay.clear();
+    mStopped = false;
     // An archive reaches only the plug-ins before the archive readers: no picture decoder reads one.
     const bool archive = FileLooksLikeArchive(strFileName);
     // The turn a photo needs is known before any decoder reads it: its memory is made ready meanwhile.
@@ -77,8 +79,19 @@ bool FrmBackground::PictureLoadRun(std::wstring strFileName, bool blnErrMsgbox) 
         if (orientation != 1 && facts.width > 0)
             SwapsSides(orientation) ? ready.Prepare(facts.height, facts.width) : ready.Prepare(facts.width, facts.height);
     }
-    forms::Picture picture;
-    bool loaded = !archive && SUCCEEDED(LoadPicture(strFileName, picture)) && picLoad.SetPicture(picture);
+    // Escape during a decode ends the load; a new picture asked for meanwhile comes next, without a word about this one.
+    mLoadLeftForNewPicture = false;
+    auto stopped = [&] {
+        if (std::exchange(mLoadLeftForNewPicture, false)) {
+            mGaveWay = strFileName;
+        } else if (blnErrMsgbox) {  // given up by Escape: told as for a file no decoder reads, as a plug-in's load is
+            forms::MsgBox(L"画像ファイルを開くことが出来ませんでした！", 48, L"未対応フォーマット");
+        }
+        return false;
+    };
+    Decoded platform = archive ? Decoded::No : DecodeAway(DecodeJob::Decoder::Platform, strFileName, nullptr);
+    if (platform == Decoded::Stopped) return stopped();
+    bool loaded = platform == Decoded::Yes;
     if (!loaded) {
         forms::HoldingInput hold;  // no command runs inside the plug-ins' load
         forms::Picture fromHost;
@@ -94,10 +107,10 @@ bool FrmBackground::PictureLoadRun(std::wstring strFileName, bool blnErrMsgbox) 
     }
     if (!loaded && !archive) {
         // Last, so that a user's plug-in keeps the formats it reads.
-        forms::Picture decoded;
         int reported = 1;
-        loaded = SUCCEEDED(LoadWicPicture(strFileName, GetSysColor(COLOR_WINDOW), decoded, &reported)) &&
-                 picLoad.SetPicture(decoded);
+        const Decoded imaging = DecodeAway(DecodeJob::Decoder::Imaging, strFileName, nullptr, &reported);
+        if (imaging == Decoded::Stopped) return stopped();
+        loaded = imaging == Decoded::Yes;
         // The first bytes said nothing: what the decoder's metadata says.
         if (Settings.ExifOrientation && orientation == 1) orientation = reported;
     }
@@ -107,7 +120,7 @@ bool FrmBackground::PictureLoadRun(std::wstring strFileName, bool blnErrMsgbox) 
         NewView();
     } else if (ArchiveLoadRun(strFileName)) {
         return true;
-    } else if (!mGaveWay.empty()) {
+    } else if (!mGaveWay.empty() || mStopped) {
         return false;
     }
     if (!loaded) {
@@ -141,12 +154,14 @@ bool FrmBackground::ArchiveLoadRun(const std::wstring& path) {
             mGaveWay = path;
             return false;
         }
+        if (mStopped) return false;
     }
     return false;
 }
 
 bool FrmBackground::ArchiveEntryLoadRun(size_t i) {
     mGaveWay.clear();
+    mStopped = false;
     if (!ShownArchive()) return false;
     const std::wstring path = mArchive->path;
     if (LoadArchiveEntry(*mArchive, i)) return true;
@@ -169,8 +184,13 @@ bool FrmBackground::LoadArchiveEntry(ArchivePictures& archive, size_t i) {
 }
 
 bool FrmBackground::DecodeBytes(const std::vector<uint8_t>& bytes, const std::wstring& name) {
-    forms::Picture picture;
-    bool loaded = SUCCEEDED(LoadPictureFromMemory(bytes.data(), bytes.size(), picture)) && picLoad.SetPicture(picture);
+    mLoadLeftForNewPicture = false;
+    const Decoded platform = DecodeAway(DecodeJob::Decoder::Platform, L"", &bytes);
+    if (platform == Decoded::Stopped) {
+        if (std::exchange(mLoadLeftForNewPicture, false)) mGaveWay = name;
+        return false;
+    }
+    bool loaded = platform == Decoded::Yes;
     if (!loaded && SusiePlugin.HasControl()) {
         // Plug-ins read files: a copy in our own folder, named by nothing of the entry's but a plain extension.
         const std::wstring folder = OwnTempFolder();
@@ -206,10 +226,12 @@ bool FrmBackground::DecodeBytes(const std::vector<uint8_t>& bytes, const std::ws
     }
     int reported = 1;
     if (!loaded) {
-        forms::Picture decoded;
-        loaded = SUCCEEDED(LoadWicPictureFromMemory(bytes.data(), bytes.size(), GetSysColor(COLOR_WINDOW), decoded,
-                                                    &reported)) &&
-                 picLoad.SetPicture(decoded);
+        const Decoded imaging = DecodeAway(DecodeJob::Decoder::Imaging, L"", &bytes, &reported);
+        if (imaging == Decoded::Stopped) {
+            if (std::exchange(mLoadLeftForNewPicture, false)) mGaveWay = name;
+            return false;
+        }
+        loaded = imaging == Decoded::Yes;
     }
     if (!loaded) return false;
     if (Settings.ExifOrientation) {
@@ -246,12 +268,10 @@ void FrmBackground::SusiePlugin_ProgressValueChange() {
     WhileLoading();
 }
 
-void FrmBackground::WhileLoading() {
+FrmBackground::LoadAsked FrmBackground::HearWhileLoading() {
     MSG m;
     while (PeekMessageW(&m, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) DispatchMessageW(&m);
-    struct Asked {
-        bool escape = false, newPicture = false;
-    } asked;
+    LoadAsked asked;
     // A dropped file or a window being closed waits in the queue: the load gives way to it.
     asked.newPicture = PeekMessageW(&m, nullptr, WM_DROPFILES, WM_DROPFILES, PM_NOREMOVE) ||
                        PeekMessageW(&m, nullptr, WM_CLOSE, WM_CLOSE, PM_NOREMOVE);
@@ -260,15 +280,50 @@ void FrmBackground::WhileLoading() {
     forms::HoldKeys(
         [](const MSG& key, int shift, void* context) {
             if (key.message != WM_KEYDOWN && key.message != WM_SYSKEYDOWN) return false;
-            auto& a = *static_cast<Asked*>(context);
+            auto& a = *static_cast<LoadAsked*>(context);
             const Decision d = Decide(Work::Load, CommandOfKey(static_cast<int>(key.wParam), shift));
             if (d == Decision::CancelOnly) a.escape = true;
             if (d == Decision::CancelThenRun) a.newPicture = true;  // a new picture, or closing
             return d == Decision::CancelOnly;
         },
         &asked);
+    return asked;
+}
+
+void FrmBackground::WhileLoading() {
+    const LoadAsked asked = HearWhileLoading();
     mLoadLeftForNewPicture = mLoadLeftForNewPicture || asked.newPicture;
     if (asked.escape || asked.newPicture) SusiePlugin.SetLoadCancel(true);
+}
+
+FrmBackground::Decoded FrmBackground::DecodeAway(DecodeJob::Decoder decoder, const std::wstring& path,
+                                                 const std::vector<uint8_t>* bytes, int* reported) {
+    mAbandoned.reset();  // a decode given up ends, and frees what it made, before this one allocates
+    auto job = std::make_unique<DecodeJob>(decoder, path, bytes, GetSysColor(COLOR_WINDOW));
+    if (!job->Start()) {
+        job->RunHere();
+    } else {
+        forms::HoldingInput hold;  // no command runs inside the load
+        const HANDLE worker = job->Worker();
+        // A decode that ends at once is not interrupted, nor are the keys around it touched: a
+        // paint waits no longer than this.
+        constexpr DWORD kUnheardMs = 30;
+        bool ended = WaitForSingleObject(worker, kUnheardMs) == WAIT_OBJECT_0;
+        while (!ended) {
+            if ((ended = MsgWaitForMultipleObjects(1, &worker, FALSE, 20, QS_ALLINPUT) == WAIT_OBJECT_0)) break;
+            const LoadAsked asked = HearWhileLoading();
+            if (asked.escape || asked.newPicture) {
+                mLoadLeftForNewPicture = mLoadLeftForNewPicture || asked.newPicture;
+                mStopped = true;
+                job->Cancel();
+                mAbandoned = std::move(job);
+                return Decoded::Stopped;
+            }
+        }
+    }
+    if (reported) *reported = job->Reported();
+    forms::Picture picture = job->TakePicture();
+    return SUCCEEDED(job->Result()) && picLoad.SetPicture(picture) ? Decoded::Yes : Decoded::No;
 }
 
 }  // namespace tamsel

@@ -9,6 +9,7 @@
 
 #include "engine/archive.h"
 #include "engine/command_rules.h"
+#include "engine/decode_job.h"
 #include "engine/render_job.h"
 #include "engine/susie_plugin.h"
 #include "forms/controls.h"
@@ -44,6 +45,8 @@ public:
     // The file the last PictureLoadRun gave up for a newer picture the user
     // asked for; empty when it did not.
     const std::wstring& GaveWay() const { return mGaveWay; }
+    // Whether the last load was given up (Escape, or a new picture) during a decode.
+    bool Stopped() const { return mStopped; }
     // The open dialog's filter, made when first needed (PictureLoad does).
     void SettleOpenDialog();
     // The patterns of the dialog's "all pictures" entry ("*.bmp;*.jpg;...").
@@ -116,13 +119,26 @@ private:
     // A file's bytes decoded into picLoad, upright; `name` gives plug-ins,
     // which read files, the extension of the copy they are given.
     bool DecodeBytes(const std::vector<uint8_t>& bytes, const std::wstring& name);
+    // One decoder over a file (or `bytes`) on a worker while the windows paint
+    // and keys are heard: the picture into picLoad, or why not.
+    enum class Decoded { Yes, No, Stopped };
+    Decoded DecodeAway(DecodeJob::Decoder decoder, const std::wstring& path, const std::vector<uint8_t>* bytes,
+                       int* reported = nullptr);
+    // What the user asked while a load runs: Escape (give up), or a new picture
+    // or closing (give way); paints are done, other keys held.
+    struct LoadAsked {
+        bool escape = false, newPicture = false;
+    };
+    LoadAsked HearWhileLoading();
 
     forms::Label* mlblProgress = nullptr;
     bool mLoadLeftForNewPicture = false;  // asked during the load in flight
     std::wstring mGaveWay;
+    bool mStopped = false;
     bool mFilterPending = false;
     std::wstring mPicturePatterns, mArchivePatterns;
     std::optional<ArchivePictures> mArchive;  // the archive last opened
+    std::unique_ptr<DecodeJob> mAbandoned;    // a decode given up, ended before the next one starts
     uint32_t mViewSerial = 0;
     // The scaler's arrays, kept from one finished rendering to the next:
     // zooming the same picture again then costs no fresh pages (a tenth of a

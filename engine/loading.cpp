@@ -31,7 +31,7 @@ bool LoadFirstReadable(const std::vector<std::wstring>& fileNames, forms::Label*
         } catch (...) {
             ok = false;
         }
-        if (ok || !frmBackground.GaveWay().empty()) break;
+        if (ok || !frmBackground.GaveWay().empty() || frmBackground.Stopped()) break;
     }
     if (lblProgress) lblProgress->SetVisible(false);
     return ok;
@@ -118,13 +118,14 @@ bool StepPictureLoad(Step step, forms::PictureBox& picView, forms::Label* lblPro
         }
         bool ok = false;
         for (size_t i : tries)
-            if ((ok = frmBackground.ArchiveEntryLoadRun(i)) || !frmBackground.GaveWay().empty()) break;
+            if ((ok = frmBackground.ArchiveEntryLoadRun(i)) || !frmBackground.GaveWay().empty() || frmBackground.Stopped())
+                break;
         if (lblProgress) lblProgress->SetVisible(false);
         if (ok) {
             ShowLoaded(picView, lblProgress, form, blnTitleFrame);
             return true;
         }
-        if (frmBackground.GaveWay().empty()) forms::Beep();
+        if (frmBackground.GaveWay().empty() && !frmBackground.Stopped()) forms::Beep();
         return false;
     }
     // Named as the folder lists it: a short (8.3) name in its long form.
@@ -160,7 +161,7 @@ bool StepPictureLoad(Step step, forms::PictureBox& picView, forms::Label* lblPro
         gStepFrom = {CurrentFileName, frmBackground.GaveWay()};
         return false;  // the key it gave way to steps on from there
     }
-    forms::Beep();
+    if (!frmBackground.Stopped()) forms::Beep();  // Escape ends a step without a word
     return false;
 }
 

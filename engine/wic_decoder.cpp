@@ -45,7 +45,7 @@ int ReportedOrientation(IWICBitmapFrameDecode* frame) {
 
 // The first frame of what the decoder reads.
 HRESULT Decode(IWICImagingFactory* factory, IWICBitmapDecoder* decoder, COLORREF background, forms::Picture& out,
-               int* orientation) {
+               int* orientation, const std::atomic<bool>* cancel) {
     HRESULT hr = S_OK;
     Com<IWICBitmapFrameDecode> frame;
     if (FAILED(hr = decoder->GetFrame(0, frame.put()))) return hr;
@@ -74,6 +74,10 @@ HRESULT Decode(IWICImagingFactory* factory, IWICBitmapDecoder* decoder, COLORREF
     try {
         std::vector<uint8_t> band(static_cast<size_t>(stride32 * bandRows));
         for (UINT top = 0; top < h && SUCCEEDED(hr); top += bandRows) {
+            if (cancel && cancel->load(std::memory_order_relaxed)) {
+                hr = E_ABORT;
+                break;
+            }
             const UINT rows = std::min(bandRows, h - top);
             const WICRect rect{0, static_cast<INT>(top), static_cast<INT>(w), static_cast<INT>(rows)};
             hr = converter->CopyPixels(&rect, static_cast<UINT>(stride32), static_cast<UINT>(stride32 * rows),
@@ -98,7 +102,8 @@ HRESULT Decode(IWICImagingFactory* factory, IWICBitmapDecoder* decoder, COLORREF
 
 }  // namespace
 
-HRESULT LoadWicPicture(const std::wstring& path, COLORREF background, forms::Picture& out, int* orientation) {
+HRESULT LoadWicPicture(const std::wstring& path, COLORREF background, forms::Picture& out, int* orientation,
+                       const std::atomic<bool>* cancel) {
     Com<IWICImagingFactory> factory;
     HRESULT hr = CreateImagingFactory(factory);
     if (FAILED(hr)) return hr;
@@ -106,11 +111,11 @@ HRESULT LoadWicPicture(const std::wstring& path, COLORREF background, forms::Pic
     if (FAILED(hr = factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ,
                                                        WICDecodeMetadataCacheOnDemand, decoder.put())))
         return hr;
-    return Decode(factory.p, decoder.p, background, out, orientation);
+    return Decode(factory.p, decoder.p, background, out, orientation, cancel);
 }
 
 HRESULT LoadWicPictureFromMemory(const uint8_t* data, size_t size, COLORREF background, forms::Picture& out,
-                                 int* orientation) {
+                                 int* orientation, const std::atomic<bool>* cancel) {
     if (!data || size == 0 || size > 0xFFFFFFFF) return WINCODEC_ERR_BADIMAGE;
     Com<IWICImagingFactory> factory;
     HRESULT hr = CreateImagingFactory(factory);
@@ -121,7 +126,7 @@ HRESULT LoadWicPictureFromMemory(const uint8_t* data, size_t size, COLORREF back
         FAILED(hr = stream->InitializeFromMemory(const_cast<BYTE*>(data), static_cast<DWORD>(size))) ||
         FAILED(hr = factory->CreateDecoderFromStream(stream.p, nullptr, WICDecodeMetadataCacheOnDemand, decoder.put())))
         return hr;
-    return Decode(factory.p, decoder.p, background, out, orientation);
+    return Decode(factory.p, decoder.p, background, out, orientation, cancel);
 }
 
 }  // namespace tamsel

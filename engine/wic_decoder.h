@@ -3,6 +3,8 @@
 // read, used after the picture loader and the plug-ins have declined a file.
 #include <windows.h>
 
+#include <atomic>
+#include <cstdint>
 #include <string>
 
 #include "forms/picture.h"
@@ -15,9 +17,11 @@ namespace tamsel {
 // turn the decoder's metadata records for the frame (1 when none or not 1-8):
 // what HEIF/AVIF and a TIFF whose directory lies past the bytes read ahead
 // tell only the decoder.
-HRESULT LoadWicPicture(const std::wstring& path, COLORREF background, forms::Picture& out, int* orientation = nullptr);
+// `cancel`, when given and set, stops the decode before its next band (E_ABORT).
+HRESULT LoadWicPicture(const std::wstring& path, COLORREF background, forms::Picture& out, int* orientation = nullptr,
+                       const std::atomic<bool>* cancel = nullptr);
 // The same over a file's bytes in memory (an archive entry).
 HRESULT LoadWicPictureFromMemory(const uint8_t* data, size_t size, COLORREF background, forms::Picture& out,
-                                 int* orientation = nullptr);
+                                 int* orientation = nullptr, const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace tamsel

@@ -394,15 +394,18 @@ void RunMessageLoop() {
 }
 
 void DoEvents() {
-    ReplayHeldKeys();
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            PostQuitMessage(static_cast<int>(msg.wParam));
-            break;
+    // Keys held by a load that ran meanwhile are run too, as the message loop runs them.
+    do {
+        ReplayHeldKeys();
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(msg.wParam));
+                return;
+            }
+            DispatchOne(msg);
         }
-        DispatchOne(msg);
-    }
+    } while (gHolding == 0 && !gHeldKeys.empty());
 }
 
 HFONT UIFont() { return FontOf(L"MS UI Gothic", 9); }

@@ -7,9 +7,11 @@
 // command arrives from the program's own event loop, never inside other work.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/mdlTamsel.h"
@@ -264,4 +266,43 @@ TEST_F(CommandsDuringARenderTest, QueuedStepsEndOnTheLastPictureAndRenderOnlyIt)
     EXPECT_EQ(CurrentFileName, dir / L"p29.bmp");  // the last one; the extra steps beep at the end
     EXPECT_EQ(Completed(), 1u);
     EXPECT_TRUE(ShowsHighQuality(frmNormal.picView.GetPicture(), 1000));
+}
+
+// A slow decode on the platform's side runs off the UI thread: the window
+// answers a paint meanwhile (a frozen one would not), and a key is heard at
+// once: Escape gives the load up, a step makes it give way to the step; the
+// picture before stays either way.
+TEST(DecodeAway, TheWindowPaintsAndKeysAreHeardWhileThePlatformDecodes) {
+    for (const int key : {VK_ESCAPE, VK_NEXT}) {
+        SCOPED_TRACE(key == VK_ESCAPE ? "Escape" : "PageDown");
+        ResetProgramState();
+        frmBackground.Load();
+        ASSERT_TRUE(frmBackground.PictureLoadRun(DataPath(L"sample.bmp"), false));
+        const int width = frmBackground.picLoad.ScaleWidth();
+        frmNormal.Show();
+        DecodeJob::SetDelayForTests(5000);
+        std::atomic<bool> painted{false};
+        std::thread user([&] {
+            Sleep(300);
+            const HWND view = frmNormal.picView.hWnd();
+            RedrawWindow(view, nullptr, nullptr, RDW_INVALIDATE);
+            for (int i = 0; i < 200 && !painted; ++i) {
+                Sleep(10);
+                painted = !GetUpdateRect(view, nullptr, FALSE);
+            }
+            PostMessageW(view, WM_KEYDOWN, key, 0);
+        });
+        const bool loaded = frmBackground.PictureLoadRun(DataPath(L"sample.jpg"), false);
+        user.join();
+        DecodeJob::SetDelayForTests(0);
+        EXPECT_FALSE(loaded);
+        EXPECT_TRUE(painted);
+        EXPECT_TRUE(frmBackground.Stopped());
+        EXPECT_EQ(frmBackground.GaveWay(), key == VK_NEXT ? DataPath(L"sample.jpg") : L"");
+        EXPECT_EQ(CurrentFileName, DataPath(L"sample.bmp"));
+        EXPECT_EQ(frmBackground.picLoad.ScaleWidth(), width);
+        forms::DoEvents();  // the step held meanwhile runs now
+        frmNormal.Unload();
+    }
+    ResetProgramState();
 }
