@@ -12,6 +12,8 @@ int StartDescribed(const std::wstring& picture);
 int OrientationCost(const std::wstring& photo);
 // Listing a ZIP of 2 000 entries; a step through an archive's photos beside a folder's.
 int ArchiveCost(const std::wstring& photo);
+// How soon the framed window answers a paint while a large photo decodes.
+int PaintWhileLoading(const std::wstring& photo);
 int Peak(const std::wstring& picture);
 // The viewer's part of Peak, run in a process of its own.
 int PeakViewer(const std::wstring& picture);

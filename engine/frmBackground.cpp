@@ -305,6 +305,11 @@ FrmBackground::Decoded FrmBackground::DecodeAway(DecodeJob::Decoder decoder, con
     } else {
         forms::HoldingInput hold;  // no command runs inside the load
         const HANDLE worker = job->Worker();
+        mDecoding = true;
+        struct Done {
+            std::atomic<bool>& flag;
+            ~Done() { flag = false; }
+        } done{mDecoding};
         // A decode that ends at once is not interrupted, nor are the keys around it touched: a
         // paint waits no longer than this.
         constexpr DWORD kUnheardMs = 30;

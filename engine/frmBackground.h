@@ -1,6 +1,7 @@
 #pragma once
 // The hidden engine form: owns the loaded picture (picLoad), the picture at
 // the view size (picBlt), the open and save dialogs and the plug-in host.
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -47,6 +48,8 @@ public:
     const std::wstring& GaveWay() const { return mGaveWay; }
     // Whether the last load was given up (Escape, or a new picture) during a decode.
     bool Stopped() const { return mStopped; }
+    // Whether a decode runs on its worker now (any thread may ask).
+    bool Decoding() const { return mDecoding.load(std::memory_order_relaxed); }
     // The open dialog's filter, made when first needed (PictureLoad does).
     void SettleOpenDialog();
     // The patterns of the dialog's "all pictures" entry ("*.bmp;*.jpg;...").
@@ -135,6 +138,7 @@ private:
     bool mLoadLeftForNewPicture = false;  // asked during the load in flight
     std::wstring mGaveWay;
     bool mStopped = false;
+    std::atomic<bool> mDecoding{false};
     bool mFilterPending = false;
     std::wstring mPicturePatterns, mArchivePatterns;
     std::optional<ArchivePictures> mArchive;  // the archive last opened
