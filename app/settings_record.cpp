@@ -56,6 +56,7 @@ void LoadSettings(SettingsStore& store, const TextConversions& conv, const std::
     s.DefaultPictureName = store.GetSetting(kAppName, kOptions, L"DPiFN", DefaultPictureNameFor(programFolder));
     r.Bool(kOptions, L"Trans", L"False", s.Translucence);
     r.Bool(kOptions, L"ExifO", L"True", s.ExifOrientation);
+    r.Bool(kOptions, L"ReadA", L"True", s.ReadAhead);
     run.WindowPointX = -100;
     run.WindowPointY = -100;
     r.Int16(L"Run", L"LstFm", L"0", s.LastForm);
@@ -81,6 +82,7 @@ void WriteSettings(SettingsStore& store, const SettingsRecord& s) {
     put(kOptions, L"DPiFN", s.DefaultPictureName);
     put(kOptions, L"Trans", BoolText(s.Translucence));
     put(kOptions, L"ExifO", BoolText(s.ExifOrientation));
+    put(kOptions, L"ReadA", BoolText(s.ReadAhead));
     put(L"Run", L"LstFm", std::to_wstring(s.LastForm));
 }
 

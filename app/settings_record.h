@@ -32,6 +32,7 @@ struct SettingsRecord {
     std::wstring DefaultPictureName;
     VBBool Translucence = kFalse;
     VBBool ExifOrientation = kTrue;  // photos shown the way up their Exif orientation says
+    VBBool ReadAhead = kTrue;        // the next picture decoded while the current one is looked at
     int16_t LastForm = 0;
 };
 

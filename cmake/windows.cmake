@@ -118,6 +118,7 @@ add_library(tamsel_app STATIC
   engine/wic_decoder.cpp
   engine/archive.cpp
   engine/decode_job.cpp
+  engine/read_ahead.cpp
   engine/wic_formats.cpp
   engine/susie_plugin.cpp
   engine/rastel_library.cpp

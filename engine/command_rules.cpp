@@ -4,6 +4,12 @@ namespace tamsel {
 
 Decision Decide(Work work, Arriving command) {
     if (work == Work::None) return command == Arriving::Escape ? Decision::CancelOnly : Decision::Run;
+    if (work == Work::ReadAhead) {
+        // A new view or closing needs the machine; a step may take the picture
+        // (any other load drops it when it decodes); the rest leave it alone.
+        if (command == Arriving::NewView || command == Arriving::Close) return Decision::CancelThenRun;
+        return command == Arriving::Escape ? Decision::CancelOnly : Decision::Run;
+    }
     switch (command) {
     case Arriving::NewPicture: return Decision::CancelThenRun;  // the user wants the new file
     case Arriving::NewView: return work == Work::Render ? Decision::CancelThenRun : Decision::RunAfter;

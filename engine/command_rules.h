@@ -5,7 +5,8 @@
 // Windows-free.
 namespace tamsel {
 
-enum class Work { None, Render, Load };
+// ReadAhead: the next picture decoding at idle priority while the user looks.
+enum class Work { None, Render, Load, ReadAhead };
 
 enum class Arriving {
     NewPicture,    // open (its dialog included), drop, paste, step

@@ -18,9 +18,13 @@ DecodeJob::~DecodeJob() {
     }
 }
 
-bool DecodeJob::Start() {
-    thread_ = CreateThread(nullptr, 256 * 1024, &Main, this, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
-    return thread_ != nullptr;
+bool DecodeJob::Start(bool idle) {
+    thread_ = CreateThread(nullptr, 256 * 1024, &Main, this, STACK_SIZE_PARAM_IS_A_RESERVATION | CREATE_SUSPENDED,
+                           nullptr);
+    if (!thread_) return false;
+    if (idle) SetThreadPriority(thread_, THREAD_PRIORITY_IDLE);
+    ResumeThread(thread_);
+    return true;
 }
 
 DWORD WINAPI DecodeJob::Main(void* self) {

@@ -26,7 +26,12 @@ public:
     DecodeJob& operator=(const DecodeJob&) = delete;
 
     // False when no worker could be started: RunHere does the work then.
-    bool Start();
+    // An idle worker runs only when nothing else wants the processor.
+    bool Start(bool idle = false);
+    // An idle worker someone now waits for runs as any other.
+    void Hasten() {
+        if (thread_) SetThreadPriority(thread_, THREAD_PRIORITY_NORMAL);
+    }
     void RunHere() { Run(); }
     // The imaging component stops before its next band; the platform loader
     // cannot be stopped, its result is dropped.

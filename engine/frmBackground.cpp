@@ -1,5 +1,6 @@
 #include "engine/frmBackground.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "app/mdlTamsel.h"
@@ -53,6 +54,7 @@ void FrmBackground::Form_Unload(int& cancel) {
     SusiePlugin.ProgressValueChange = nullptr;
     SusiePlugin.Destroy();  // its last extracted copy goes with it
     mArchive.reset();
+    mAhead.Drop();
     mAbandoned.reset();
     RemoveOwnTempFolder();
     mlblProgress = nullptr;
@@ -296,39 +298,95 @@ void FrmBackground::WhileLoading() {
     if (asked.escape || asked.newPicture) SusiePlugin.SetLoadCancel(true);
 }
 
+bool FrmBackground::Await(DecodeJob& job) {
+    forms::HoldingInput hold;  // no command runs inside the load
+    const HANDLE worker = job.Worker();
+    mDecoding = true;
+    struct Done {
+        std::atomic<bool>& flag;
+        ~Done() { flag = false; }
+    } done{mDecoding};
+    // A decode that ends at once is not interrupted, nor are the keys around it touched: a
+    // paint waits no longer than this.
+    constexpr DWORD kUnheardMs = 30;
+    if (WaitForSingleObject(worker, kUnheardMs) == WAIT_OBJECT_0) return true;
+    while (MsgWaitForMultipleObjects(1, &worker, FALSE, 20, QS_ALLINPUT) != WAIT_OBJECT_0) {
+        const LoadAsked asked = HearWhileLoading();
+        if (asked.escape || asked.newPicture) {
+            mLoadLeftForNewPicture = mLoadLeftForNewPicture || asked.newPicture;
+            mStopped = true;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool FrmBackground::SettleAbandoned() {
+    if (!mAbandoned) return true;
+    mAbandoned->Hasten();
+    if (!Await(*mAbandoned)) return false;
+    mAbandoned.reset();
+    return true;
+}
+
 FrmBackground::Decoded FrmBackground::DecodeAway(DecodeJob::Decoder decoder, const std::wstring& path,
                                                  const std::vector<uint8_t>* bytes, int* reported) {
-    mAbandoned.reset();  // a decode given up ends, and frees what it made, before this one allocates
+    // A decode given up (or a read ahead nobody took) ends, and frees what it made, before this one allocates.
+    DropReadAhead();
+    if (!SettleAbandoned()) return Decoded::Stopped;
     auto job = std::make_unique<DecodeJob>(decoder, path, bytes, GetSysColor(COLOR_WINDOW));
     if (!job->Start()) {
         job->RunHere();
-    } else {
-        forms::HoldingInput hold;  // no command runs inside the load
-        const HANDLE worker = job->Worker();
-        mDecoding = true;
-        struct Done {
-            std::atomic<bool>& flag;
-            ~Done() { flag = false; }
-        } done{mDecoding};
-        // A decode that ends at once is not interrupted, nor are the keys around it touched: a
-        // paint waits no longer than this.
-        constexpr DWORD kUnheardMs = 30;
-        bool ended = WaitForSingleObject(worker, kUnheardMs) == WAIT_OBJECT_0;
-        while (!ended) {
-            if ((ended = MsgWaitForMultipleObjects(1, &worker, FALSE, 20, QS_ALLINPUT) == WAIT_OBJECT_0)) break;
-            const LoadAsked asked = HearWhileLoading();
-            if (asked.escape || asked.newPicture) {
-                mLoadLeftForNewPicture = mLoadLeftForNewPicture || asked.newPicture;
-                mStopped = true;
-                job->Cancel();
-                mAbandoned = std::move(job);
-                return Decoded::Stopped;
-            }
-        }
+    } else if (!Await(*job)) {
+        job->Cancel();
+        mAbandoned = std::move(job);
+        return Decoded::Stopped;
     }
     if (reported) *reported = job->Reported();
     forms::Picture picture = job->TakePicture();
     return SUCCEEDED(job->Result()) && picLoad.SetPicture(picture) ? Decoded::Yes : Decoded::No;
+}
+
+void FrmBackground::StartReadAhead(const std::wstring& path) {
+    if (mAbandoned && !mAbandoned->Ended()) return;  // the machine is still busy with a decode given up
+    mAbandoned.reset();
+    // Room for a second picture of the one shown's size.
+    const uint64_t bytes = uint64_t(std::max(picLoad.ScaleWidth(), 1)) * uint64_t(std::max(picLoad.ScaleHeight(), 1)) * 4;
+    mAhead.Start(path, bytes);
+}
+
+void FrmBackground::DropReadAhead() {
+    std::unique_ptr<DecodeJob> job = mAhead.GiveUp();
+    if (!job || job->Ended()) return;  // an ended read's picture goes with it now
+    if (mAbandoned) mAbandoned.reset();  // at most one decode left behind
+    job->Hasten();
+    mAbandoned = std::move(job);
+}
+
+bool FrmBackground::StepOntoReadAhead(const std::wstring& path) {
+    mGaveWay.clear();
+    mStopped = false;
+    if (!mAhead.Holding() || mAhead.Path() != path) {
+        DropReadAhead();
+        return false;
+    }
+    if (DecodeJob* job = mAhead.Job(); !job->Ended()) {
+        job->Hasten();
+        if (!Await(*job)) {
+            DropReadAhead();
+            return false;
+        }
+    }
+    forms::Picture picture = mAhead.Take(path);
+    if (picture.Empty() || !picLoad.SetPicture(picture)) return false;
+    if (Settings.ExifOrientation) {
+        const int orientation = FileFactsOf(path).orientation;
+        if (orientation != 1) TurnPicture(picLoad, orientation);
+    }
+    NewView();
+    CurrentFileName = path;
+    mArchive.reset();
+    return true;
 }
 
 }  // namespace tamsel

@@ -11,6 +11,7 @@
 #include "engine/archive.h"
 #include "engine/command_rules.h"
 #include "engine/decode_job.h"
+#include "engine/read_ahead.h"
 #include "engine/render_job.h"
 #include "engine/susie_plugin.h"
 #include "forms/controls.h"
@@ -62,6 +63,15 @@ public:
         SettleOpenDialog();
         return mArchivePatterns;
     }
+
+    // The neighbour read ahead: started once the picture shown is complete,
+    // taken by the step onto it (which then decodes nothing), dropped by any
+    // other load. StepOntoReadAhead shows it as PictureLoadRun shows a file;
+    // false when it does not hold that file (or the user stopped the wait for it).
+    void StartReadAhead(const std::wstring& path);
+    bool StepOntoReadAhead(const std::wstring& path);
+    void DropReadAhead();
+    const ReadAhead& Ahead() const { return mAhead; }
 
     // The archive whose entry is shown; none when the picture shown is no
     // archive entry.
@@ -127,6 +137,12 @@ private:
     enum class Decoded { Yes, No, Stopped };
     Decoded DecodeAway(DecodeJob::Decoder decoder, const std::wstring& path, const std::vector<uint8_t>* bytes,
                        int* reported = nullptr);
+    // Waits for a job's worker while the windows paint and keys are heard;
+    // false when the user gave the load up or asked for another picture.
+    bool Await(DecodeJob& job);
+    // A decode given up earlier ends (its picture freed) before another
+    // starts; false when the user stopped the load meanwhile.
+    bool SettleAbandoned();
     // What the user asked while a load runs: Escape (give up), or a new picture
     // or closing (give way); paints are done, other keys held.
     struct LoadAsked {
@@ -143,6 +159,7 @@ private:
     std::wstring mPicturePatterns, mArchivePatterns;
     std::optional<ArchivePictures> mArchive;  // the archive last opened
     std::unique_ptr<DecodeJob> mAbandoned;    // a decode given up, ended before the next one starts
+    ReadAhead mAhead;
     uint32_t mViewSerial = 0;
     // The scaler's arrays, kept from one finished rendering to the next:
     // zooming the same picture again then costs no fresh pages (a tenth of a

@@ -42,6 +42,7 @@ void ShowLoaded(forms::PictureBox& picView, forms::Label* lblProgress, forms::Fo
     if (blnTitleFrame) form.SetCaption(MakeCaption());
     if (Settings.ViewDefaultSize) CurrentViewSize = 100;
     ApplyViewSize(picView, lblProgress, form, blnTitleFrame);
+    ReadAheadAfterShowing();
 }
 
 // As the file system compares names: without regard to case.
@@ -49,6 +50,30 @@ bool SameNameOnDisk(const std::wstring& a, const std::wstring& b) {
     return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
            CSTR_EQUAL;
 }
+
+// What a step from `current` tries in its folder, first to last; named as the
+// folder lists them (a short 8.3 name in its long form).
+std::vector<std::wstring> FolderTries(std::wstring current, Step step) {
+    if (const DWORD n = GetLongPathNameW(current.c_str(), nullptr, 0)) {
+        std::wstring whole(n, L'\0');
+        const DWORD got = GetLongPathNameW(current.c_str(), whole.data(), n);
+        if (got && got < n) current = whole.substr(0, got);
+    }
+    std::vector<std::wstring> tries;
+    const size_t slash = current.find_last_of(L"\\/");
+    if (slash == std::wstring::npos) return tries;
+    const std::wstring folder = current.substr(0, slash);
+    // Archives are stepped onto as pictures are: their first picture is shown.
+    const auto sorted = PictureNames(OrdinaryFiles(folder + L"\\*"),
+                                     SplitPatterns(frmBackground.PicturePatterns() + L";" + frmBackground.ArchivePatterns()),
+                                     ShellOrder);
+    for (const std::wstring& name : StepCandidates(sorted, current.substr(slash + 1), step, ShellOrder, SameNameOnDisk))
+        tries.push_back(folder + L"\\" + name);
+    return tries;
+}
+
+// The way the last step went: the picture read ahead lies that way (after an open: forward).
+Step gAheadStep = Step::Next;
 
 // A step whose load gave way to the next key: the next step counts from the
 // file it was going to, as long as no other picture came meanwhile, so that
@@ -70,6 +95,7 @@ bool DropPictureLoad(const std::wstring& fileName, forms::PictureBox& picView, f
                      forms::Form& form, bool blnTitleFrame) {
     frmBackground.Arrive(Arriving::NewPicture);
     if (!LoadFirstReadable({fileName}, lblProgress)) return false;
+    gAheadStep = Step::Next;
     ShowLoaded(picView, lblProgress, form, blnTitleFrame);
     return true;
 }
@@ -87,7 +113,16 @@ void OpenPictureLoad(forms::PictureBox& picView, forms::Label* lblProgress, form
     if (CurrentFileName != before) {
         if (Settings.ViewDefaultSize) CurrentViewSize = 100;
         ApplyViewSize(picView, lblProgress, form, blnTitleFrame);
+        gAheadStep = Step::Next;
+        ReadAheadAfterShowing();
     }
+}
+
+void ReadAheadAfterShowing() {
+    // Once the picture shown is complete: its high-quality stage has ended, or it needs none.
+    if (!Settings.ReadAhead || !HasCurrentFile() || frmBackground.ShownArchive() || frmBackground.Rendering()) return;
+    const std::vector<std::wstring> tries = FolderTries(CurrentFileName, gAheadStep);
+    if (!tries.empty()) frmBackground.StartReadAhead(tries.front());
 }
 
 bool HasCurrentFile() { return !CurrentFileName.empty() && CurrentFileName != kClipboardMarker; }
@@ -128,31 +163,21 @@ bool StepPictureLoad(Step step, forms::PictureBox& picView, forms::Label* lblPro
         if (frmBackground.GaveWay().empty() && !frmBackground.Stopped()) forms::Beep();
         return false;
     }
-    // Named as the folder lists it: a short (8.3) name in its long form.
     std::wstring current = gStepFrom.current == CurrentFileName ? gStepFrom.from : CurrentFileName;
     gStepFrom = {};
-    if (const DWORD n = GetLongPathNameW(current.c_str(), nullptr, 0)) {
-        std::wstring whole(n, L'\0');
-        const DWORD got = GetLongPathNameW(current.c_str(), whole.data(), n);
-        if (got && got < n) current = whole.substr(0, got);
-    }
-    std::vector<std::wstring> tries;
-    const size_t slash = current.find_last_of(L"\\/");
-    if (slash != std::wstring::npos) {
-        const std::wstring folder = current.substr(0, slash);
-        // Archives are stepped onto as pictures are: their first picture is shown.
-        const auto sorted = PictureNames(OrdinaryFiles(folder + L"\\*"),
-                                         SplitPatterns(frmBackground.PicturePatterns() + L";" +
-                                                       frmBackground.ArchivePatterns()),
-                                         ShellOrder);
-        for (const std::wstring& name : StepCandidates(sorted, current.substr(slash + 1), step, ShellOrder, SameNameOnDisk))
-            tries.push_back(folder + L"\\" + name);
-    }
+    const std::vector<std::wstring> tries = FolderTries(current, step);
+    gAheadStep = step == Step::Previous || step == Step::Last ? Step::Previous : Step::Next;
     if (tries.empty()) {  // the folder's end: nothing changes, a rendering goes on
         forms::Beep();
         return false;
     }
     frmBackground.Arrive(Arriving::NewPicture);  // the old picture's rendering is of no use
+    // The picture read ahead is shown without a decode.
+    if (frmBackground.StepOntoReadAhead(tries.front())) {
+        ShowLoaded(picView, lblProgress, form, blnTitleFrame);
+        return true;
+    }
+    if (frmBackground.Stopped()) return false;
     if (LoadFirstReadable(tries, lblProgress)) {
         ShowLoaded(picView, lblProgress, form, blnTitleFrame);
         return true;

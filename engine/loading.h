@@ -33,6 +33,10 @@ bool TurnShownPicture(Turn turn, forms::PictureBox& picView, forms::Label* lblPr
 bool StepPictureLoad(Step step, forms::PictureBox& picView, forms::Label* lblProgress, forms::Form& form,
                      bool blnTitleFrame);
 
+// After a picture is shown complete (by a load, or when its high-quality stage
+// ends): the next picture the way the last step went is read ahead, when the
+// option says so and the picture is a file of a folder.
+void ReadAheadAfterShowing();
 // The order in which the shell lists names: digits by their value.
 int ShellOrder(const std::wstring& a, const std::wstring& b);
 // The caption for the current picture and view size.

@@ -8,6 +8,7 @@
 #include "app/mdlTamsel.h"
 #include "app/numeric.h"
 #include "engine/frmBackground.h"
+#include "engine/loading.h"
 #include "engine/hq_scaler.h"
 #include "engine/rastel_library.h"
 #include "forms/screen.h"
@@ -134,6 +135,8 @@ void FrmBackground::FinishRender() {
 void FrmBackground::CancelRender() { EndRender(false); }
 
 void FrmBackground::Arrive(Arriving command) {
+    // The read-ahead gives way to a command that needs the machine; its Escape stops nothing else.
+    if (mAhead.Holding() && Decide(Work::ReadAhead, command) == Decision::CancelThenRun) DropReadAhead();
     if (!mJob) return;
     switch (Decide(Work::Render, command)) {
     case Decision::CancelThenRun:
@@ -165,6 +168,7 @@ void FrmBackground::EndRender(bool publish) {
     if (publish && job->Complete()) {
         ++mRendersCompleted;
         job->GiveArrays(mScaleSource, mScaleTarget);
+        ReadAheadAfterShowing();  // the picture shown is complete: the machine is free for the next one
     }
 }
 

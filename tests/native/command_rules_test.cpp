@@ -6,15 +6,16 @@ using namespace tamsel;
 
 // The table of what an arriving command does while work is in flight, row by row.
 TEST(CommandRules, EachKindOfCommandDuringARenderAndDuringALoad) {
-    const struct { Arriving command; Decision render, load, idle; } rows[] = {
-        {Arriving::NewPicture, Decision::CancelThenRun, Decision::CancelThenRun, Decision::Run},
-        {Arriving::NewView, Decision::CancelThenRun, Decision::RunAfter, Decision::Run},
-        {Arriving::ReadsPicture, Decision::WaitThenRun, Decision::RunAfter, Decision::Run},
-        {Arriving::Close, Decision::CancelThenRun, Decision::CancelThenRun, Decision::Run},
-        {Arriving::Other, Decision::Run, Decision::RunAfter, Decision::Run},
-        {Arriving::Escape, Decision::CancelOnly, Decision::CancelOnly, Decision::CancelOnly},
+    const struct { Arriving command; Decision render, load, idle, ahead; } rows[] = {
+        {Arriving::NewPicture, Decision::CancelThenRun, Decision::CancelThenRun, Decision::Run, Decision::Run},
+        {Arriving::NewView, Decision::CancelThenRun, Decision::RunAfter, Decision::Run, Decision::CancelThenRun},
+        {Arriving::ReadsPicture, Decision::WaitThenRun, Decision::RunAfter, Decision::Run, Decision::Run},
+        {Arriving::Close, Decision::CancelThenRun, Decision::CancelThenRun, Decision::Run, Decision::CancelThenRun},
+        {Arriving::Other, Decision::Run, Decision::RunAfter, Decision::Run, Decision::Run},
+        {Arriving::Escape, Decision::CancelOnly, Decision::CancelOnly, Decision::CancelOnly, Decision::CancelOnly},
     };
     for (const auto& r : rows) {
+        EXPECT_EQ(Decide(Work::ReadAhead, r.command), r.ahead) << static_cast<int>(r.command);
         EXPECT_EQ(Decide(Work::Render, r.command), r.render) << static_cast<int>(r.command);
         EXPECT_EQ(Decide(Work::Load, r.command), r.load) << static_cast<int>(r.command);
         EXPECT_EQ(Decide(Work::None, r.command), r.idle) << static_cast<int>(r.command);

@@ -49,7 +49,7 @@ bool ToInt16(const std::wstring& t, int16_t& out) {
 const TextConversions kConv{&ToBool, &ToInt16};
 
 const std::vector<std::wstring> kOptionKeys = {L"AtAtt", L"VLstF", L"MVsbE", L"MVsbH", L"WPint", L"WPits",
-                                               L"VDefS", L"PicBl", L"DefPi", L"DPiFN", L"Trans", L"ExifO"};
+                                               L"VDefS", L"PicBl", L"DefPi", L"DPiFN", L"Trans", L"ExifO", L"ReadA"};
 
 }  // namespace
 
@@ -88,6 +88,7 @@ TEST(SettingsRecord, FirstStartWritesAppKeysThenReadsEveryKeyInOrderWithDefaults
     EXPECT_EQ(s.DefaultPictureName, L"C:\\Apps\\Tamsel2\\ts2image.JPG");
     EXPECT_EQ(s.Translucence, kFalse);
     EXPECT_EQ(s.ExifOrientation, kTrue);
+    EXPECT_EQ(s.ReadAhead, kTrue);
     EXPECT_EQ(s.LastForm, 0);
     EXPECT_EQ(run.CurrentViewSize, 100);
     EXPECT_EQ(run.WindowPointX, -100);
@@ -126,6 +127,7 @@ TEST(SettingsRecord, WriteSettingsWritesEveryKeyInOrderAndReadsBackTheSame) {
     s.DefaultPictureName = L"C:\\a b\\c.bmp";
     s.Translucence = kTrue;
     s.ExifOrientation = kFalse;
+    s.ReadAhead = kFalse;
     s.LastForm = 1;
     RecordingStore store;
     WriteSettings(store, s);
@@ -160,5 +162,6 @@ TEST(SettingsRecord, WriteSettingsWritesEveryKeyInOrderAndReadsBackTheSame) {
     EXPECT_EQ(back.DefaultPictureName, L"C:\\a b\\c.bmp");  // a stored name no longer follows the program
     EXPECT_EQ(back.Translucence, kTrue);
     EXPECT_EQ(back.ExifOrientation, kFalse);
+    EXPECT_EQ(back.ReadAhead, kFalse);
     EXPECT_EQ(back.LastForm, 1);
 }

@@ -115,6 +115,7 @@ TEST_F(SettingsStoreTest, SaveSettingsWritesEveryKeyAsTextAndTheNextStartReadsTh
     Settings.WindowPointIndex = 4;
     Settings.Translucence = kTrue;
     Settings.ExifOrientation = kFalse;
+    Settings.ReadAhead = kFalse;
     Settings.DefaultPictureName = L"D:\\ĉambro\\이미지.bmp";
     Settings.LastForm = 1;
     SaveSettings();
@@ -124,7 +125,7 @@ TEST_F(SettingsStoreTest, SaveSettingsWritesEveryKeyAsTextAndTheNextStartReadsTh
         EXPECT_TRUE(StoredValue(L"Options", L"VSs_" + std::to_wstring(i)).has_value());
     }
     for (auto key : {L"AtAtt", L"VLstF", L"MVsbE", L"MVsbH", L"WPint", L"WPits", L"VDefS", L"PicBl", L"DefPi",
-                     L"DPiFN", L"Trans", L"ExifO"})
+                     L"DPiFN", L"Trans", L"ExifO", L"ReadA"})
         EXPECT_TRUE(StoredValue(L"Options", key).has_value()) << key;
     EXPECT_EQ(StoredValue(L"Options", L"VSe_6"), L"True");
     EXPECT_EQ(StoredValue(L"Options", L"VSs_6"), L"750");
@@ -133,6 +134,7 @@ TEST_F(SettingsStoreTest, SaveSettingsWritesEveryKeyAsTextAndTheNextStartReadsTh
     EXPECT_EQ(StoredValue(L"Options", L"VLstF"), L"-1");
     EXPECT_EQ(StoredValue(L"Options", L"WPits"), L"4");
     EXPECT_EQ(StoredValue(L"Options", L"ExifO"), L"False");
+    EXPECT_EQ(StoredValue(L"Options", L"ReadA"), L"False");
     EXPECT_EQ(StoredValue(L"Run", L"LstFm"), L"1");
 
     SettingsRecord saved = Settings;
@@ -145,6 +147,7 @@ TEST_F(SettingsStoreTest, SaveSettingsWritesEveryKeyAsTextAndTheNextStartReadsTh
     EXPECT_EQ(Settings.WindowPointIndex, 4);
     EXPECT_EQ(Settings.Translucence, kTrue);
     EXPECT_EQ(Settings.ExifOrientation, kFalse);
+    EXPECT_EQ(Settings.ReadAhead, kFalse);
     EXPECT_EQ(Settings.DefaultPictureName, saved.DefaultPictureName);
     EXPECT_EQ(Settings.LastForm, 1);
 }
@@ -181,7 +184,7 @@ TEST_F(SettingsStoreTest, TheRegistryReceivesEveryKeyInTheWritingOrder) {
         expected.push_back(L"put Options/VSs_" + std::to_wstring(i));
     }
     for (auto key : {L"AtAtt", L"VLstF", L"MVsbE", L"MVsbH", L"WPint", L"WPits", L"VDefS", L"PicBl", L"DefPi",
-                     L"DPiFN", L"Trans", L"ExifO"})
+                     L"DPiFN", L"Trans", L"ExifO", L"ReadA"})
         expected.push_back(std::wstring(L"put Options/") + key);
     expected.push_back(L"put Run/LstFm");
     EXPECT_EQ(store.calls, expected);

@@ -1,0 +1,59 @@
+#pragma once
+// The neighbour read before the key: one picture of the current folder, the
+// next in the direction of the last step, decoded by the platform's loader on
+// an idle worker while the user looks at the current one, and held until a
+// step takes it. At most one is held; a file changed since it was read (size
+// or time) is read again.
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "engine/decode_job.h"
+#include "forms/picture.h"
+
+namespace tamsel {
+
+class ReadAhead {
+public:
+    ReadAhead() = default;
+    ~ReadAhead() { Drop(); }
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    // Reads `path` ahead unless it is the one already held or in flight;
+    // whatever else was held goes first. Nothing when the machine has too
+    // little free memory for a second picture of its size.
+    void Start(const std::wstring& path, uint64_t pictureBytes);
+    // What is held goes, a read in flight is stopped and waited for.
+    void Drop();
+    // The picture read ahead for `path` once its read has ended, read whole
+    // and the file unchanged since; empty otherwise. Either way nothing is
+    // held afterwards.
+    forms::Picture Take(const std::wstring& path);
+    // The read in flight or ended, for its caller to wait on; none when nothing is held.
+    DecodeJob* Job() const { return job_.get(); }
+    // The read, stopped and handed over unfinished (its caller waits for it); nothing is held afterwards.
+    std::unique_ptr<DecodeJob> GiveUp();
+    const std::wstring& Path() const { return path_; }
+    bool Holding() const { return job_ != nullptr; }
+
+    // For tests: reads begun, and pictures a step took.
+    static uint32_t Started() { return started_; }
+    static uint32_t Taken() { return taken_; }
+
+private:
+    struct Stamp {
+        uint64_t size = 0, written = 0;
+        bool operator==(const Stamp&) const = default;
+    };
+    static bool StampOf(const std::wstring& path, Stamp& stamp);
+
+    std::unique_ptr<DecodeJob> job_;
+    std::wstring path_;
+    Stamp stamp_;
+    static inline uint32_t started_ = 0, taken_ = 0;
+};
+
+}  // namespace tamsel
