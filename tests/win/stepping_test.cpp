@@ -7,6 +7,9 @@
 
 #include "app/mdlTamsel.h"
 #include "engine/frmBackground.h"
+#include "engine/loading.h"
+#include "engine/picture_services.h"
+#include "engine/view_size.h"
 #include "forms/dialog_controls.h"
 #include "forms/menu.h"
 #include "test_support.h"
@@ -277,5 +280,140 @@ TEST_F(SteppingTest, TheFirstStepFromAFileNamedInAnotherSpellingMovesOn) {
         Key(frmNormal.picView.hWnd(), c.key);
         EXPECT_EQ(Current(), c.reached) << c.commandLine;
         EXPECT_EQ(gBeeps, 0);
+    }
+}
+
+namespace {
+
+int OfPicture(const std::wstring& path) {
+    forms::Picture p;
+    return SUCCEEDED(LoadPicture(path, p)) ? p.WidthPixels() : -1;
+}
+
+// Until the read-ahead in flight has ended (at most a few seconds).
+void AwaitReadAhead() {
+    for (int i = 0; i < 500 && frmBackground.Ahead().Holding() && !frmBackground.Ahead().Job()->Ended(); ++i) Sleep(10);
+}
+
+// What a step shows: the file, its pixels, the caption, the view and where the window stands.
+struct Shown {
+    std::wstring file, caption;
+    std::vector<uint8_t> px;
+    int w = 0, h = 0, viewW = 0, viewH = 0;
+    RECT window{};
+    bool operator==(const Shown& o) const {
+        return file == o.file && caption == o.caption && px == o.px && w == o.w && h == o.h && viewW == o.viewW &&
+               viewH == o.viewH && EqualRect(&window, &o.window);
+    }
+};
+
+Shown Now() {
+    Shown s;
+    s.file = CurrentFileName;
+    s.caption = frmNormal.Caption();
+    s.px = PackedPixels(frmBackground.picLoad.GetPicture(), s.w, s.h);
+    s.viewW = frmNormal.picView.ScaleWidth(), s.viewH = frmNormal.picView.ScaleHeight();
+    GetWindowRect(frmNormal.hWnd(), &s.window);
+    return s;
+}
+
+}  // namespace
+
+// Steps onto pictures read ahead show exactly what cold steps show, both ways
+// and at the ends (a file only the imaging component reads is stepped onto cold).
+TEST_F(SteppingTest, StepsOntoPicturesReadAheadShowWhatColdStepsShow) {
+    Put(L"p1.jpg", L"sample.jpg");
+    Put(L"p2.bmp", L"sample.bmp");
+    Put(L"p3.gif", L"sample.gif");
+    Put(L"p4.tif", L"tiff\\rgb-lzw.tif");
+    Put(L"p5.bmp", L"palette.bmp");
+    const int keys[] = {VK_NEXT, VK_NEXT, VK_NEXT, VK_NEXT, VK_NEXT, VK_PRIOR, VK_PRIOR, VK_HOME, VK_END, VK_BACK};
+    std::vector<Shown> cold;
+    for (const bool ahead : {false, true}) {
+        SCOPED_TRACE(ahead ? "read ahead" : "cold");
+        ResetProgramState();
+        frmBackground.Load();
+        Settings.ReadAhead = ahead ? kTrue : kFalse;
+        frmNormal.Show();
+        ASSERT_TRUE(DropPictureLoad(dir / L"p1.jpg", frmNormal.picView, nullptr, frmNormal, true));  // an open: forward
+        CurrentViewSize = 150;
+        ApplyViewSize(frmNormal.picView, nullptr, frmNormal, true);
+        const uint32_t started = ReadAhead::Started(), taken = ReadAhead::Taken();
+        std::vector<Shown> seen;
+        for (const int key : keys) {
+            PumpUntilRendered();  // the picture complete: the read-ahead starts
+            AwaitReadAhead();
+            Key(frmNormal.picView.hWnd(), key);
+            PumpUntilRendered();
+            seen.push_back(Now());
+        }
+        if (!ahead) {
+            cold = seen;
+            EXPECT_EQ(ReadAhead::Started(), started);  // the option off: nothing read ahead
+            continue;
+        }
+        ASSERT_EQ(seen.size(), cold.size());
+        for (size_t i = 0; i < seen.size(); ++i) EXPECT_TRUE(seen[i] == cold[i]) << i << " " << seen[i].file;
+        // Every step onto the picture read ahead the way it went took it: p2, p3, p5, and p3 backwards.
+        EXPECT_EQ(ReadAhead::Taken() - taken, 4u);
+        EXPECT_GT(ReadAhead::Started(), started);
+        frmNormal.Unload();
+    }
+}
+
+// A read-ahead that goes stale or is in the way: a file replaced since shows
+// its new content, a file deleted is passed over, and a new view, a step the
+// other way or another file drops the read in flight without leaving it held.
+TEST_F(SteppingTest, AReadAheadGoesStaleOrGivesWay) {
+    enum class Then { Replace, Delete, NewView, StepBack, Open };
+    for (const Then then : {Then::Replace, Then::Delete, Then::NewView, Then::StepBack, Then::Open}) {
+        SCOPED_TRACE(static_cast<int>(then));
+        ResetProgramState();
+        frmBackground.Load();
+        Put(L"a.bmp", L"sample.bmp");
+        Put(L"b.bmp", L"sample.bmp");
+        Put(L"c.gif", L"sample.gif");
+        const bool slow = then == Then::NewView || then == Then::StepBack || then == Then::Open;
+        DecodeJob::SetDelayForTests(slow ? 2000 : 0);
+        frmNormal.Show();
+        ASSERT_TRUE(DropPictureLoad(dir / L"b.bmp", frmNormal.picView, nullptr, frmNormal, true));  // an open: forward
+        ASSERT_EQ(frmBackground.Ahead().Path(), dir / L"c.gif");
+        if (!slow) AwaitReadAhead();
+        const HWND keys = frmNormal.picView.hWnd();
+        switch (then) {
+        case Then::Replace:
+            Sleep(20);  // a later write time
+            Put(L"c.gif", L"palette.bmp");
+            Key(keys, VK_NEXT);
+            EXPECT_EQ(Current(), L"c.gif");
+            EXPECT_EQ(frmBackground.picLoad.ScaleWidth(), OfPicture(DataPath(L"palette.bmp")));
+            break;
+        case Then::Delete:
+            ASSERT_TRUE(DeleteFileW((dir / L"c.gif").c_str()));
+            Key(keys, VK_NEXT);
+            EXPECT_EQ(Current(), L"b.bmp");  // nothing after it now: a beep
+            EXPECT_EQ(gBeeps, 1);
+            break;
+        case Then::NewView:
+            frmBackground.Arrive(Arriving::NewView);
+            EXPECT_FALSE(frmBackground.Ahead().Holding());
+            break;
+        case Then::StepBack:
+            DecodeJob::SetDelayForTests(0);
+            Key(keys, VK_PRIOR);
+            EXPECT_EQ(Current(), L"a.bmp");
+            EXPECT_NE(frmBackground.Ahead().Path(), dir / L"c.gif");
+            break;
+        case Then::Open:
+            DecodeJob::SetDelayForTests(0);
+            ASSERT_TRUE(DropPictureLoad(DataPath(L"sample.gif"), frmNormal.picView, nullptr, frmNormal, true));
+            EXPECT_EQ(CurrentFileName, DataPath(L"sample.gif"));
+            EXPECT_NE(frmBackground.Ahead().Path(), dir / L"c.gif");
+            break;
+        }
+        DecodeJob::SetDelayForTests(0);
+        frmNormal.Unload();
+        frmBackground.Unload();
+        DeleteFileW((dir / L"a.bmp").c_str()), DeleteFileW((dir / L"b.bmp").c_str()), DeleteFileW((dir / L"c.gif").c_str());
     }
 }
