@@ -4,6 +4,7 @@
 // tamsel2-bench trial                         the cost of asking 19 plug-ins that refuse a file
 // tamsel2-bench host                          a plug-in decode in a host process (each bitness) beside one in process
 // tamsel2-bench orientation PHOTO.jpg         opening the photo with Exif orientation 6 beside orientation 1
+// tamsel2-bench step PHOTO.jpg                a step through a folder of the photo, without and with read-ahead
 // tamsel2-bench paint-while-loading PHOTO.jpg how soon a paint is answered while the photo decodes
 // tamsel2-bench archive PHOTO.jpg             listing a ZIP of 2 000 entries; a step through its photos beside a folder's
 // tamsel2-bench described PICTURE             start-up with 20 plug-ins described by an earlier start, beside none
@@ -192,6 +193,8 @@ int wmain(int argc, wchar_t** argv) {
         rc = bench::HostCost();
     } else if (argc == 3 && std::wstring(argv[1]) == L"orientation") {
         rc = bench::OrientationCost(argv[2]);
+    } else if (argc == 3 && std::wstring(argv[1]) == L"step") {
+        rc = bench::StepCost(argv[2]);
     } else if (argc == 3 && std::wstring(argv[1]) == L"paint-while-loading") {
         rc = bench::PaintWhileLoading(argv[2]);
     } else if (argc == 3 && std::wstring(argv[1]) == L"archive") {
@@ -211,7 +214,7 @@ int wmain(int argc, wchar_t** argv) {
     } else {
         std::fprintf(stderr,
                      "usage: tamsel2-bench hq | scale IN.bmp PERCENT OUT.bmp | startup PICTURE | described PICTURE | trial | host"
-                     " | orientation PHOTO | archive PHOTO | paint-while-loading PHOTO | peak PICTURE"
+                     " | orientation PHOTO | archive PHOTO | paint-while-loading PHOTO | step PHOTO | peak PICTURE"
                      " | held | cancel\n");
     }
     OleUninitialize();

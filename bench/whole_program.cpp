@@ -844,4 +844,59 @@ int PaintWhileLoading(const std::wstring& photo) {
     return 0;
 }
 
+int StepCost(const std::wstring& photo) {
+    const std::vector<uint8_t> jpeg = WholeFile(photo);
+    if (jpeg.empty()) return 2;
+    const std::wstring folder = MakeFolder(L"tamsel2-bench-steps");
+    for (int i = 1; i <= 10; ++i) WriteWholeFile(folder + L"\\s" + std::to_wstring(i) + L".jpg", jpeg);
+    ClearSettings();
+    frmBackground.Load();
+    frmNormal.Show();
+    // Until the picture shown is complete and, with read-ahead, the user has looked at it for a second.
+    auto settle = [](DWORD lookMs) {
+        const ULONGLONG until = GetTickCount64() + 60000;
+        while (frmBackground.Rendering() && GetTickCount64() < until) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+            forms::DoEvents();
+        }
+        const ULONGLONG looked = GetTickCount64() + lookMs;
+        while (GetTickCount64() < looked) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+            forms::DoEvents();
+        }
+    };
+    int rc = 0;
+    for (const int16_t percent : {int16_t{100}, int16_t{25}}) {
+        double cold = 0;
+        for (const bool ahead : {false, true}) {
+            Settings.ReadAhead = ahead ? kTrue : kFalse;
+            if (!DropPictureLoad(folder + L"\\s1.jpg", frmNormal.picView, nullptr, frmNormal, true)) return 3;
+            CurrentViewSize = percent;
+            ApplyViewSize(frmNormal.picView, &frmNormal.lblProgress, frmNormal, true);
+            std::vector<double> ms;
+            for (int i = 0; i < 9; ++i) {
+                settle(ahead ? 1000 : 200);
+                const auto t0 = Clock::now();
+                if (!StepPictureLoad(Step::Next, frmNormal.picView, &frmNormal.lblProgress, frmNormal, true)) return 3;
+                UpdateWindow(frmNormal.hWnd());
+                UpdateWindow(frmNormal.picView.hWnd());
+                ms.push_back(Ms(t0));
+            }
+            const double m = Median(ms);
+            if (!ahead) {
+                cold = m;
+                std::printf("step_cold percent=%d ms=%.1f\n", percent, m);
+            } else {
+                std::printf("step_warm percent=%d ms=%.1f cold_ms=%.1f target=ms<=30 met=%s\n", percent, m, cold,
+                            m <= 30 ? "yes" : "no");
+            }
+        }
+    }
+    frmNormal.SwitchingForm = true;
+    frmNormal.Unload();
+    frmBackground.Unload();
+    ClearSettings();
+    return rc;
+}
+
 }  // namespace tamsel::bench

@@ -14,6 +14,8 @@ int OrientationCost(const std::wstring& photo);
 int ArchiveCost(const std::wstring& photo);
 // How soon the framed window answers a paint while a large photo decodes.
 int PaintWhileLoading(const std::wstring& photo);
+// A step through a folder of photos from the key to the painted window, without and with read-ahead.
+int StepCost(const std::wstring& photo);
 int Peak(const std::wstring& picture);
 // The viewer's part of Peak, run in a process of its own.
 int PeakViewer(const std::wstring& picture);
