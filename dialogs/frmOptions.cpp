@@ -11,8 +11,8 @@ namespace tamsel {
 FrmOptions frmOptions;
 
 namespace {
-// The row the Exif option adds to "opening a picture": everything below it moves down by it.
-constexpr int kExifRow = 300;
+// The rows the Exif and read-ahead options add to "opening a picture": everything below them moves down by them.
+constexpr int kExifRow = 300 + 240;
 // The dialog's outer height without and with the extras, and the buttons' tops.
 constexpr int kHeightCollapsed = 4440 + kExifRow;
 constexpr int kHeightExpanded = 7215 + kExifRow;
@@ -75,6 +75,9 @@ void FrmOptions::InitializeComponent() {
     chkExifOrientation.Container = &Picture2;
     help(chkExifOrientation, L"写真に記録されている向き（Exif）のとおりに回転して表示します");
     chkExifOrientation.Create(*this, 120, 1320, 3975, kRow, L"Exif の回転情報に従って表示する");
+    chkReadAhead.Container = &Picture2;
+    help(chkReadAhead, L"表示している間に、次に表示する画像を読み込んでおきます");
+    chkReadAhead.Create(*this, 120, 1560, 3975, kRow, L"次の画像を先読みする");
 
     // Preset view sizes.
     Frame3.Create(*this, 4560, 120, 2055, 2895, L"表示サイズ");
@@ -141,6 +144,7 @@ void FrmOptions::Form_Load() {
     chkWindowPoint_Click();
     chkViewDefalutSize.SetValue(BoolToCheck(Settings.ViewDefaultSize));
     chkExifOrientation.SetValue(BoolToCheck(Settings.ExifOrientation));
+    chkReadAhead.SetValue(BoolToCheck(Settings.ReadAhead));
     chkPictureBlt.SetValue(BoolToCheck(Settings.PictureBlt));
     chkDefaultPicture.SetValue(BoolToCheck(Settings.DefaultPicture));
     txtDefaultPictureName.SetText(Settings.DefaultPictureName);
@@ -205,6 +209,7 @@ void FrmOptions::cmdApp_Click() {
         }
     Settings.ViewDefaultSize = CheckToBool(static_cast<int16_t>(chkViewDefalutSize.Value()));
     Settings.ExifOrientation = CheckToBool(static_cast<int16_t>(chkExifOrientation.Value()));
+    Settings.ReadAhead = CheckToBool(static_cast<int16_t>(chkReadAhead.Value()));
     Settings.PictureBlt = CheckToBool(static_cast<int16_t>(chkPictureBlt.Value()));
     Settings.DefaultPicture = CheckToBool(static_cast<int16_t>(chkDefaultPicture.Value()));
     Settings.DefaultPictureName = txtDefaultPictureName.Text();

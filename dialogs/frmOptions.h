@@ -18,7 +18,7 @@ public:
     forms::Frame Frame1, Frame2, Frame3, frameAnother;
     forms::PictureBox Picture1, Picture2, Picture3, Picture4;
     forms::OptionButton optRunState[3];
-    forms::CheckBox chkAutoAttach, chkViewDefalutSize, chkWindowPoint, chkExifOrientation;
+    forms::CheckBox chkAutoAttach, chkViewDefalutSize, chkWindowPoint, chkExifOrientation, chkReadAhead;
     forms::Label lblWindowPoint;
     forms::OptionButton optPoint[5];
     forms::CheckBox chkSize[7];

@@ -281,13 +281,19 @@ TEST_F(DialogTest, OptionsEditTheStartAnchorAndExtras) {
     Click(frmOptions.chkExifOrientation);
     Click(frmOptions.cmdApp);
     EXPECT_EQ(Settings.ExifOrientation, kFalse);
+    // The read-ahead likewise, below it.
+    EXPECT_EQ(frmOptions.chkReadAhead.Value(), 1);
+    EXPECT_GT(frmOptions.chkReadAhead.Top(), frmOptions.chkExifOrientation.Top());
+    Click(frmOptions.chkReadAhead);
+    Click(frmOptions.cmdApp);
+    EXPECT_EQ(Settings.ReadAhead, kFalse);
 
     // The extras: shown on request, the buttons moved below them.
-    EXPECT_EQ(frmOptions.Height(), 4740);  // the Exif row included
+    EXPECT_EQ(frmOptions.Height(), 4980);  // the Exif and read-ahead rows included
     EXPECT_FALSE(frmOptions.frameAnother.Visible());
     Click(frmOptions.chkAnother);
-    EXPECT_EQ(frmOptions.Height(), 7515);
-    EXPECT_EQ(frmOptions.cmdOK.Top(), 6660);
+    EXPECT_EQ(frmOptions.Height(), 7755);
+    EXPECT_EQ(frmOptions.cmdOK.Top(), 6900);
     EXPECT_TRUE(frmOptions.frameAnother.Visible());
     // The default picture: browsed, cancelled, cleared.
     {
@@ -322,10 +328,10 @@ TEST_F(DialogTest, OptionsEditTheStartAnchorAndExtras) {
     // Every opening starts collapsed.
     Click(frmOptions.cmdCancel);
     frmOptions.Show();
-    EXPECT_EQ(frmOptions.Height(), 4740);  // the Exif row included
+    EXPECT_EQ(frmOptions.Height(), 4980);  // the Exif and read-ahead rows included
     EXPECT_EQ(frmOptions.chkAnother.Value(), 0);
     EXPECT_FALSE(frmOptions.frameAnother.Visible());
-    EXPECT_EQ(frmOptions.cmdOK.Top(), 3780);
+    EXPECT_EQ(frmOptions.cmdOK.Top(), 4020);
 }
 
 TEST_F(DialogTest, TheVersionDialogShowsTheBuildsVersionAndLogo) {
