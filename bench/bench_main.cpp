@@ -203,6 +203,10 @@ int wmain(int argc, wchar_t** argv) {
         rc = bench::StartDescribed(argv[2]);
     } else if (argc == 3 && std::wstring(argv[1]) == L"peak") {
         rc = bench::Peak(argv[2]);
+    } else if (argc == 3 && std::wstring(argv[1]) == L"peak-stepping") {
+        rc = bench::Peak(argv[2], true);
+    } else if (argc == 3 && std::wstring(argv[1]) == L"peak-stepping-viewer") {
+        rc = bench::PeakSteppingViewer(argv[2]);
     } else if (argc == 3 && std::wstring(argv[1]) == L"peak-viewer") {
         rc = bench::PeakViewer(argv[2]);
     } else if (argc == 2 && std::wstring(argv[1]) == L"held") {
@@ -214,7 +218,7 @@ int wmain(int argc, wchar_t** argv) {
     } else {
         std::fprintf(stderr,
                      "usage: tamsel2-bench hq | scale IN.bmp PERCENT OUT.bmp | startup PICTURE | described PICTURE | trial | host"
-                     " | orientation PHOTO | archive PHOTO | paint-while-loading PHOTO | step PHOTO | peak PICTURE"
+                     " | orientation PHOTO | archive PHOTO | paint-while-loading PHOTO | step PHOTO | peak PICTURE | peak-stepping PICTURE"
                      " | held | cancel\n");
     }
     OleUninitialize();

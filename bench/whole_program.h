@@ -16,7 +16,9 @@ int ArchiveCost(const std::wstring& photo);
 int PaintWhileLoading(const std::wstring& photo);
 // A step through a folder of photos from the key to the painted window, without and with read-ahead.
 int StepCost(const std::wstring& photo);
-int Peak(const std::wstring& picture);
+int Peak(const std::wstring& picture, bool stepping = false);
+// The viewer stepping through ten copies of the picture, for Peak to measure.
+int PeakSteppingViewer(const std::wstring& picture);
 // The viewer's part of Peak, run in a process of its own.
 int PeakViewer(const std::wstring& picture);
 // Peak working set of 20 steps queued 40 ms apart at 1000 %, beside one such
