@@ -41,8 +41,10 @@ HRESULT LoadPicture(const std::wstring& path, Picture& out) {
         out = Picture();
         return S_OK;
     }
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Shared for deleting too: a save over this file, or its removal, never fails because it is being read
+    // (the picture read ahead of a step may be).
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (f == INVALID_HANDLE_VALUE) return HRESULT_FROM_WIN32(GetLastError());
     LARGE_INTEGER size{};
     HRESULT hr = S_OK;
