@@ -13,6 +13,7 @@ DecodeJob::DecodeJob(Decoder decoder, std::wstring path, const std::vector<uint8
 DecodeJob::~DecodeJob() {
     Cancel();
     if (thread_) {
+        Hasten();  // an idle worker is waited for at once, however busy the machine
         WaitForSingleObject(thread_, INFINITE);
         CloseHandle(thread_);
     }
