@@ -163,6 +163,29 @@ bool ArchiveEntryBytes(const ArchivePictures& a, size_t i, SusiePluginHost& plug
     return ok;
 }
 
+std::wstring WriteEntryCopy(const std::vector<uint8_t>& bytes, const std::wstring& name) {
+    const std::wstring folder = OwnTempFolder();
+    if (folder.empty() || bytes.size() > 0xFFFFFFFF) return L"";
+    std::wstring extension;
+    const size_t dot = name.find_last_of(L".\\");
+    if (dot != std::wstring::npos && name[dot] == L'.' && name.size() - dot <= 16) extension = name.substr(dot);
+    if (!std::all_of(extension.begin() + (extension.empty() ? 0 : 1), extension.end(), [](wchar_t c) {
+            return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') || c == L'_';
+        }))
+        extension.clear();
+    const std::wstring copy = folder + L"\\entry" + extension;
+    HANDLE f = CreateFileW(copy.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY,
+                           nullptr);
+    if (f == INVALID_HANDLE_VALUE) return L"";
+    DWORD wrote = 0;
+    const bool written =
+        WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &wrote, nullptr) && wrote == bytes.size();
+    CloseHandle(f);
+    if (written) return copy;
+    DeleteFileW(copy.c_str());
+    return L"";
+}
+
 std::wstring TempFoldersRoot() {
     wchar_t temp[MAX_PATH + 1] = {};
     const DWORD n = GetTempPathW(MAX_PATH + 1, temp);

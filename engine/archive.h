@@ -41,6 +41,11 @@ std::optional<ArchivePictures> ListArchivePictures(const std::wstring& path, Sus
 // its plug-in into the temporary folder, read, and deleted at once.
 bool ArchiveEntryBytes(const ArchivePictures& archive, size_t i, SusiePluginHost& plugins, std::vector<uint8_t>& out);
 
+// An entry's bytes as a file in the temporary folder, for a reader that reads
+// only files (a plug-in): named "entry" and, when plain, the entry's
+// extension, never a path from the archive. Empty when it cannot be written.
+std::wstring WriteEntryCopy(const std::vector<uint8_t>& bytes, const std::wstring& name);
+
 // Whether a file's first bytes are an archive's that no picture decoder reads
 // (ZIP, RAR, 7z, LZH, TAR, CAB): such a file goes to the plug-ins and the
 // archive readers only, never read whole by a decoder first.

@@ -186,53 +186,33 @@ bool FrmBackground::LoadArchiveEntry(ArchivePictures& archive, size_t i) {
 }
 
 bool FrmBackground::DecodeBytes(const std::vector<uint8_t>& bytes, const std::wstring& name) {
-    mLoadLeftForNewPicture = false;
-    const Decoded platform = DecodeAway(DecodeJob::Decoder::Platform, L"", &bytes);
-    if (platform == Decoded::Stopped) {
+    // Given up during a decode: for a new picture, that one comes next.
+    auto stopped = [&] {
         if (std::exchange(mLoadLeftForNewPicture, false)) mGaveWay = name;
         return false;
-    }
+    };
+    mLoadLeftForNewPicture = false;
+    const Decoded platform = DecodeAway(DecodeJob::Decoder::Platform, L"", &bytes);
+    if (platform == Decoded::Stopped) return stopped();
     bool loaded = platform == Decoded::Yes;
     if (!loaded && SusiePlugin.HasControl()) {
-        // Plug-ins read files: a copy in our own folder, named by nothing of the entry's but a plain extension.
-        const std::wstring folder = OwnTempFolder();
-        std::wstring extension;
-        const size_t dot = name.find_last_of(L".\\");
-        if (dot != std::wstring::npos && name[dot] == L'.' && name.size() - dot <= 16)
-            extension = name.substr(dot);
-        if (!std::all_of(extension.begin() + (extension.empty() ? 0 : 1), extension.end(), [](wchar_t c) {
-                return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') || c == L'_';
-            }))
-            extension.clear();
-        const std::wstring copy = folder + L"\\entry" + extension;
-        HANDLE f = folder.empty() ? INVALID_HANDLE_VALUE
-                                  : CreateFileW(copy.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                                FILE_ATTRIBUTE_TEMPORARY, nullptr);
-        if (f != INVALID_HANDLE_VALUE) {
-            DWORD wrote = 0;
-            const bool written = bytes.size() <= 0xFFFFFFFF &&
-                                 WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &wrote, nullptr) &&
-                                 wrote == bytes.size();
-            CloseHandle(f);
-            if (written) {
+        // Plug-ins read files: a copy of the entry, removed as soon as they have read it.
+        const std::wstring copy = WriteEntryCopy(bytes, name);
+        if (!copy.empty()) {
+            {
                 forms::HoldingInput hold;
                 forms::Picture fromHost;
-                mLoadLeftForNewPicture = false;
                 loaded = SusiePlugin.LoadSusiePicture(copy, fromHost) == S_OK && !fromHost.Empty() &&
                          picLoad.SetPicture(fromHost);
-                if (!loaded && std::exchange(mLoadLeftForNewPicture, false)) mGaveWay = name;
             }
             DeleteFileW(copy.c_str());
-            if (!mGaveWay.empty()) return false;
+            if (!loaded && mLoadLeftForNewPicture) return stopped();
         }
     }
     int reported = 1;
     if (!loaded) {
         const Decoded imaging = DecodeAway(DecodeJob::Decoder::Imaging, L"", &bytes, &reported);
-        if (imaging == Decoded::Stopped) {
-            if (std::exchange(mLoadLeftForNewPicture, false)) mGaveWay = name;
-            return false;
-        }
+        if (imaging == Decoded::Stopped) return stopped();
         loaded = imaging == Decoded::Yes;
     }
     if (!loaded) return false;
