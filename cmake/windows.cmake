@@ -119,6 +119,7 @@ add_library(tamsel_app STATIC
   engine/archive.cpp
   engine/decode_job.cpp
   engine/read_ahead.cpp
+  engine/view_stage.cpp
   engine/wic_formats.cpp
   engine/susie_plugin.cpp
   engine/rastel_library.cpp

@@ -48,6 +48,7 @@ void DecodeJob::Run() {
         hr_ = bytes_ ? LoadWicPictureFromMemory(bytes_->data(), bytes_->size(), background_, picture, &reported_, &cancel_)
                      : LoadWicPicture(path_, background_, picture, &reported_, &cancel_);
     }
+    if (SUCCEEDED(hr_) && viewPercent_ != 100) prepared_ = PreparedView::Make(picture, viewPercent_, viewSource_, cancel_);
     picture_ = std::move(picture);
     ended_.store(true, std::memory_order_release);
 }

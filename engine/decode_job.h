@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/view_stage.h"
 #include "forms/picture.h"
 
 namespace tamsel {
@@ -32,6 +33,12 @@ public:
     void Hasten() {
         if (thread_) SetThreadPriority(thread_, THREAD_PRIORITY_NORMAL);
     }
+    // Before Start: once decoded, the view stages at `percent` are made too
+    // (the source rows when `source`), on this worker.
+    void PrepareView(int16_t percent, bool source) {
+        viewPercent_ = percent;
+        viewSource_ = source;
+    }
     void RunHere() { Run(); }
     // The imaging component stops before its next band; the platform loader
     // cannot be stopped, its result is dropped.
@@ -43,6 +50,7 @@ public:
     HRESULT Result() const { return hr_; }
     forms::Picture TakePicture() { return std::move(picture_); }
     int Reported() const { return reported_; }
+    PreparedView TakePrepared() { return std::move(prepared_); }
 
     // Tests and benchmarks hold the worker this long before it decodes, so
     // that a command surely arrives meanwhile.
@@ -61,6 +69,9 @@ private:
     HRESULT hr_ = E_PENDING;
     forms::Picture picture_;
     int reported_ = 1;
+    int16_t viewPercent_ = 100;
+    bool viewSource_ = false;
+    PreparedView prepared_;
     static inline std::atomic<DWORD> delay_{0};
 };
 

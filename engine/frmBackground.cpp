@@ -56,6 +56,7 @@ void FrmBackground::Form_Unload(int& cancel) {
     mArchive.reset();
     mAhead.Drop();
     mAbandoned.reset();
+    mPrepared.Clear();
     RemoveOwnTempFolder();
     mlblProgress = nullptr;
     NewView();  // a rendering this unload interrupted publishes nothing
@@ -330,9 +331,14 @@ FrmBackground::Decoded FrmBackground::DecodeAway(DecodeJob::Decoder decoder, con
 void FrmBackground::StartReadAhead(const std::wstring& path) {
     if (mAbandoned && !mAbandoned->Ended()) return;  // the machine is still busy with a decode given up
     mAbandoned.reset();
-    // Room for a second picture of the one shown's size.
-    const uint64_t bytes = uint64_t(std::max(picLoad.ScaleWidth(), 1)) * uint64_t(std::max(picLoad.ScaleHeight(), 1)) * 4;
-    mAhead.Start(path, bytes);
+    // Room for a second picture of the one shown's size, and its source rows
+    // when the high-quality stage will want them.
+    // The step shows it at the view size of now, or at its own size with that option.
+    const int16_t percent = Settings.ViewDefaultSize ? int16_t{100} : CurrentViewSize;
+    const bool source = percent != 100 && Settings.PictureBlt;
+    const uint64_t bytes =
+        uint64_t(std::max(picLoad.ScaleWidth(), 1)) * uint64_t(std::max(picLoad.ScaleHeight(), 1)) * (source ? 7 : 4);
+    mAhead.Start(path, bytes, percent, source);
 }
 
 void FrmBackground::DropReadAhead() {
@@ -357,8 +363,12 @@ bool FrmBackground::StepOntoReadAhead(const std::wstring& path) {
             return false;
         }
     }
-    forms::Picture picture = mAhead.Take(path);
-    if (picture.Empty() || !picLoad.SetPicture(picture)) return false;
+    mPrepared.Clear();
+    forms::Picture picture = mAhead.Take(path, mPrepared);
+    if (picture.Empty() || !picLoad.SetPicture(picture)) {
+        mPrepared.Clear();
+        return false;
+    }
     if (Settings.ExifOrientation) {
         const int orientation = FileFactsOf(path).orientation;
         if (orientation != 1) TurnPicture(picLoad, orientation);

@@ -72,6 +72,11 @@ public:
     bool StepOntoReadAhead(const std::wstring& path);
     void DropReadAhead();
     const ReadAhead& Ahead() const { return mAhead; }
+    // For tests: view stages the read-ahead made that a step used instead of making them.
+    struct PreparedUse {
+        uint32_t fast = 0, source = 0;
+    };
+    PreparedUse PreparedUsed() const { return mPreparedUsed; }
 
     // The archive whose entry is shown; none when the picture shown is no
     // archive entry.
@@ -160,6 +165,10 @@ private:
     std::optional<ArchivePictures> mArchive;  // the archive last opened
     std::unique_ptr<DecodeJob> mAbandoned;    // a decode given up, ended before the next one starts
     ReadAhead mAhead;
+    // The view stages of the picture a step took from the read-ahead, until
+    // its view has used them or is past them.
+    PreparedView mPrepared;
+    PreparedUse mPreparedUsed;
     uint32_t mViewSerial = 0;
     // The scaler's arrays, kept from one finished rendering to the next:
     // zooming the same picture again then costs no fresh pages (a tenth of a

@@ -10,18 +10,21 @@ bool ReadAhead::StampOf(const std::wstring& path, Stamp& stamp) {
     return true;
 }
 
-void ReadAhead::Start(const std::wstring& path, uint64_t pictureBytes) {
-    if (job_ && path == path_) return;
+void ReadAhead::Start(const std::wstring& path, uint64_t pictureBytes, int16_t percent, bool source) {
+    if (job_ && path == path_ && percent == percent_) return;
     Drop();
     // Two pictures of this size must fit in what is free: the one shown stays.
-    MEMORYSTATUSEX memory{sizeof memory};
+    MEMORYSTATUSEX memory{};
+    memory.dwLength = sizeof memory;
     if (GlobalMemoryStatusEx(&memory) && memory.ullAvailPhys < 2 * pictureBytes) return;
     Stamp stamp;
     if (!StampOf(path, stamp)) return;
     auto job = std::make_unique<DecodeJob>(DecodeJob::Decoder::Platform, path, nullptr, GetSysColor(COLOR_WINDOW));
+    job->PrepareView(percent, source);
     if (!job->Start(true)) return;
     job_ = std::move(job);
     path_ = path;
+    percent_ = percent;
     stamp_ = stamp;
     ++started_;
 }
@@ -37,7 +40,7 @@ std::unique_ptr<DecodeJob> ReadAhead::GiveUp() {
     return std::move(job_);
 }
 
-forms::Picture ReadAhead::Take(const std::wstring& path) {
+forms::Picture ReadAhead::Take(const std::wstring& path, PreparedView& view) {
     forms::Picture picture;
     if (!job_ || path != path_ || !job_->Ended()) {
         Drop();
@@ -47,6 +50,7 @@ forms::Picture ReadAhead::Take(const std::wstring& path) {
     if (SUCCEEDED(job_->Result()) && StampOf(path, now) && now == stamp_) {
         picture = job_->TakePicture();
         if (!picture.Empty()) ++taken_;
+        view = job_->TakePrepared();
     }
     Drop();
     return picture;

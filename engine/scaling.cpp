@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "app/mdlTamsel.h"
-#include "app/numeric.h"
 #include "engine/frmBackground.h"
 #include "engine/loading.h"
 #include "engine/hq_scaler.h"
 #include "engine/rastel_library.h"
+#include "engine/view_stage.h"
 #include "forms/screen.h"
 
 namespace tamsel {
@@ -21,16 +21,10 @@ void FrmBackground::FirstResizePicture() {
 
 FrmBackground::Sizes FrmBackground::SizeTarget(int16_t p) {
     picBlt.Cls();
-    // p and the twips sizes as 32-bit floats, their product rounded, then truncated by 100.
-    const float pf = p;
-    const int32_t w = RoundToInt32(pf * static_cast<float>(picLoad.Width())).value_or(0) / 100;
-    const int32_t h = RoundToInt32(pf * static_cast<float>(picLoad.Height())).value_or(0) / 100;
     // Capped at the screen before the box takes the size: a surface of the
     // uncapped size (80 MB for a 12-megapixel picture at 150 %) would be made
-    // and cleared for nothing. The cap compares the whole-pixel size the box would hold.
-    int32_t tw = std::max(w, 0), th = std::max(h, 0);
-    if (forms::PixelsToTwipsX(forms::TwipsToPixelsX(tw)) > forms::Screen::Width()) tw = forms::Screen::Width();
-    if (forms::PixelsToTwipsY(forms::TwipsToPixelsY(th)) > forms::Screen::Height()) th = forms::Screen::Height();
+    // and cleared for nothing.
+    const auto [tw, th] = FastTwips(p, picLoad.Width(), picLoad.Height());
     picBlt.Move(0, 0, tw, th);
     return {picLoad.ScaleWidth(), picLoad.ScaleHeight(), picBlt.ScaleWidth(), picBlt.ScaleHeight()};
 }
@@ -38,9 +32,15 @@ FrmBackground::Sizes FrmBackground::SizeTarget(int16_t p) {
 void FrmBackground::StretchPicture(int16_t p) {
     const Sizes s = SizeTarget(p);
     // Colour pictures keep their colours when lines are dropped.
-    const int oldMode = SetStretchBltMode(picBlt.hDC(), COLORONCOLOR);
-    picLoad.StretchTo(picBlt.hDC(), 0, 0, s.dstW, s.dstH, s.srcW, s.srcH);
-    SetStretchBltMode(picBlt.hDC(), oldMode);
+    // A step onto the picture read ahead finds this stretch made already.
+    if (mPrepared.Of(picLoad.GetPicture()) && mPrepared.Percent() == p && mPrepared.PutFast(picBlt.hDC(), s.dstW, s.dstH)) {
+        ++mPreparedUsed.fast;
+    } else {
+        const int oldMode = SetStretchBltMode(picBlt.hDC(), COLORONCOLOR);
+        picLoad.StretchTo(picBlt.hDC(), 0, 0, s.dstW, s.dstH, s.srcW, s.srcH);
+        SetStretchBltMode(picBlt.hDC(), oldMode);
+    }
+    mPrepared.DropFast();
     picBlt.Refresh();
     mFastSerial = mViewSerial;
     mFastPercent = p;
@@ -69,6 +69,10 @@ void FrmBackground::StartRender(forms::PictureBox* picView, forms::Label* label)
     // always holds what the window shows, never a cleared surface.
     if (mFastSerial != mViewSerial || mFastPercent != p) StretchPicture(p);
     const Sizes s{picLoad.ScaleWidth(), picLoad.ScaleHeight(), picBlt.ScaleWidth(), picBlt.ScaleHeight()};
+    // The source rows of the picture read ahead serve this job or none.
+    std::vector<uint8_t> prepared;
+    if (mPrepared.Of(picLoad.GetPicture()) && mPrepared.Percent() == p) prepared = mPrepared.TakeSource(s.srcW, s.srcH);
+    mPrepared.Clear();
     // No target pixel or no pixel buffer: the fast result stays.
     if (s.dstW <= 0 || s.dstH <= 0 || s.srcW <= 0 || s.srcH <= 0 || !mhBufferDC) return;
 
@@ -76,21 +80,30 @@ void FrmBackground::StartRender(forms::PictureBox* picView, forms::Label* label)
     // written before it is read. An array more than twice the size needed (a
     // much larger picture before) is given back.
     std::vector<uint8_t> source, target;
-    source.swap(mScaleSource);
+    // The picture read ahead came with its source rows: the kept array goes.
+    if (prepared.empty())
+        source.swap(mScaleSource);
+    else
+        std::vector<uint8_t>().swap(mScaleSource);
     target.swap(mScaleTarget);
     try {
         auto fit = [](std::vector<uint8_t>& v, size_t n) {
             if (v.capacity() / 2 > n) std::vector<uint8_t>().swap(v);
             v.resize(n);
         };
-        fit(source, static_cast<size_t>(s.srcW) * s.srcH * 3);
+        if (prepared.empty()) fit(source, static_cast<size_t>(s.srcW) * s.srcH * 3);
         fit(target, static_cast<size_t>(s.dstW) * s.dstH * 3);
     } catch (const std::bad_alloc&) {
         return;  // no memory for the arrays: the fast result stays
     }
-    if (!rastel::ChangeSize(mhBufferDC, s.srcW, s.srcH)) return;
-    picLoad.StretchTo(reinterpret_cast<HDC>(mhBufferDC), 0, 0, s.srcW, s.srcH, s.srcW, s.srcH);
-    rastel::GetData(mhBufferDC, source.data());
+    if (!prepared.empty()) {
+        source.swap(prepared);
+        ++mPreparedUsed.source;
+    } else {
+        if (!rastel::ChangeSize(mhBufferDC, s.srcW, s.srcH)) return;
+        picLoad.StretchTo(reinterpret_cast<HDC>(mhBufferDC), 0, 0, s.srcW, s.srcH, s.srcW, s.srcH);
+        rastel::GetData(mhBufferDC, source.data());
+    }
 
     auto job = std::make_unique<RenderJob>(++mJobCount, mNotify, RenderJob::Shape{s.srcW, s.srcH, s.dstW, s.dstH, p},
                                            std::move(source), std::move(target));

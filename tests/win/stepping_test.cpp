@@ -295,20 +295,36 @@ void AwaitReadAhead() {
     for (int i = 0; i < 500 && frmBackground.Ahead().Holding() && !frmBackground.Ahead().Job()->Ended(); ++i) Sleep(10);
 }
 
-// What a step shows: the file, its pixels, the caption, the view and where the window stands.
+// What a step shows: the file, its pixels, the view's fast and final stages,
+// the caption, the view and where the window stands.
 struct Shown {
     std::wstring file, caption;
-    std::vector<uint8_t> px;
+    std::vector<uint8_t> px, fast, view;
     int w = 0, h = 0, viewW = 0, viewH = 0;
     RECT window{};
     bool operator==(const Shown& o) const {
-        return file == o.file && caption == o.caption && px == o.px && w == o.w && h == o.h && viewW == o.viewW &&
-               viewH == o.viewH && EqualRect(&window, &o.window);
+        return file == o.file && caption == o.caption && px == o.px && fast == o.fast && view == o.view && w == o.w &&
+               h == o.h && viewW == o.viewW && viewH == o.viewH && EqualRect(&window, &o.window);
     }
 };
 
-Shown Now() {
+std::vector<uint8_t> ViewStage() {
+    int w = 0, h = 0;
+    return PackedPixels(frmBackground.picBlt.Image(), w, h);
+}
+
+// The key's step, and what the view shows before its high-quality stage ends and after.
+Shown StepWith(int vk) {
+    MSG m{};
+    m.hwnd = frmNormal.picView.hWnd();
+    m.message = WM_KEYDOWN;
+    m.wParam = static_cast<WPARAM>(vk);
+    forms::DispatchOne(m);
+    const std::vector<uint8_t> fast = ViewStage();
+    PumpUntilRendered();
     Shown s;
+    s.fast = fast;
+    s.view = ViewStage();
     s.file = CurrentFileName;
     s.caption = frmNormal.Caption();
     s.px = PackedPixels(frmBackground.picLoad.GetPicture(), s.w, s.h);
@@ -339,13 +355,12 @@ TEST_F(SteppingTest, StepsOntoPicturesReadAheadShowWhatColdStepsShow) {
         CurrentViewSize = 150;
         ApplyViewSize(frmNormal.picView, nullptr, frmNormal, true);
         const uint32_t started = ReadAhead::Started(), taken = ReadAhead::Taken();
+        const auto prepared = frmBackground.PreparedUsed();
         std::vector<Shown> seen;
         for (const int key : keys) {
             PumpUntilRendered();  // the picture complete: the read-ahead starts
             AwaitReadAhead();
-            Key(frmNormal.picView.hWnd(), key);
-            PumpUntilRendered();
-            seen.push_back(Now());
+            seen.push_back(StepWith(key));
         }
         if (!ahead) {
             cold = seen;
@@ -356,6 +371,9 @@ TEST_F(SteppingTest, StepsOntoPicturesReadAheadShowWhatColdStepsShow) {
         for (size_t i = 0; i < seen.size(); ++i) EXPECT_TRUE(seen[i] == cold[i]) << i << " " << seen[i].file;
         // Every step onto the picture read ahead the way it went took it: p2, p3, p5, and p3 backwards.
         EXPECT_EQ(ReadAhead::Taken() - taken, 4u);
+        // Each came with its fast stage and its high-quality stage's source made on the worker.
+        EXPECT_EQ(frmBackground.PreparedUsed().fast - prepared.fast, 4u);
+        EXPECT_EQ(frmBackground.PreparedUsed().source - prepared.source, 4u);
         EXPECT_GT(ReadAhead::Started(), started);
         frmNormal.Unload();
     }
