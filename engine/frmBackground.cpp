@@ -55,6 +55,7 @@ void FrmBackground::Form_Unload(int& cancel) {
     SusiePlugin.Destroy();  // its last extracted copy goes with it
     mArchive.reset();
     mAhead.Drop();
+    mPluginAhead.clear();  // the control stops it as it goes
     mAbandoned.reset();
     mPrepared.Clear();
     RemoveOwnTempFolder();
@@ -312,8 +313,9 @@ bool FrmBackground::SettleAbandoned() {
 
 FrmBackground::Decoded FrmBackground::DecodeAway(DecodeJob::Decoder decoder, const std::wstring& path,
                                                  const std::vector<uint8_t>* bytes, int* reported) {
-    // A decode given up (or a read ahead nobody took) ends, and frees what it made, before this one allocates.
-    DropReadAhead();
+    // A decode given up (or a read ahead nobody took) ends, and frees what it
+    // made, before this one allocates; the plug-ins' read of this file waits for their turn.
+    DropReadAhead(true, path);
     if (!SettleAbandoned()) return Decoded::Stopped;
     auto job = std::make_unique<DecodeJob>(decoder, path, bytes, GetSysColor(COLOR_WINDOW));
     if (!job->Start()) {
@@ -338,10 +340,27 @@ void FrmBackground::StartReadAhead(const std::wstring& path) {
     const bool source = percent != 100 && Settings.PictureBlt;
     const uint64_t bytes =
         uint64_t(std::max(picLoad.ScaleWidth(), 1)) * uint64_t(std::max(picLoad.ScaleHeight(), 1)) * (source ? 7 : 4);
-    mAhead.Start(path, bytes, percent, source);
+    // The platform's formats by its loader here; the rest by the plug-ins in
+    // their hosts (the load asks the platform first all the same).
+    if (PlatformReads(path)) {
+        if (!mPluginAhead.empty() && std::exchange(mPluginAhead, std::wstring()) != path) SusiePlugin.ReadAhead(L"");
+        mAhead.Start(path, bytes, percent, source);
+        return;
+    }
+    mAhead.Drop();
+    if (path == mPluginAhead) return;
+    mPluginAhead.clear();
+    if (ReadAhead::RoomFor(bytes) && SusiePlugin.ReadAhead(path)) {
+        mPluginAhead = path;
+        ++mPluginAheadsStarted;
+    }
 }
 
-void FrmBackground::DropReadAhead() {
+void FrmBackground::DropReadAhead(bool keepPluginAheadOf, const std::wstring& path) {
+    if (!mPluginAhead.empty() && !(keepPluginAheadOf && mPluginAhead == path)) {
+        mPluginAhead.clear();
+        SusiePlugin.ReadAhead(L"");  // stopped at its plug-in's next report
+    }
     std::unique_ptr<DecodeJob> job = mAhead.GiveUp();
     if (!job || job->Ended()) return;  // an ended read's picture goes with it now
     if (mAbandoned) mAbandoned.reset();  // at most one decode left behind
@@ -353,7 +372,7 @@ bool FrmBackground::StepOntoReadAhead(const std::wstring& path) {
     mGaveWay.clear();
     mStopped = false;
     if (!mAhead.Holding() || mAhead.Path() != path) {
-        DropReadAhead();
+        DropReadAhead(true, path);  // the plug-ins' read of this file serves the load
         return false;
     }
     if (DecodeJob* job = mAhead.Job(); !job->Ended()) {

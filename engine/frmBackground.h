@@ -70,8 +70,11 @@ public:
     // false when it does not hold that file (or the user stopped the wait for it).
     void StartReadAhead(const std::wstring& path);
     bool StepOntoReadAhead(const std::wstring& path);
-    void DropReadAhead();
+    void DropReadAhead(bool keepPluginAheadOf = false, const std::wstring& path = {});
     const ReadAhead& Ahead() const { return mAhead; }
+    // The file the plug-ins read ahead in their hosts (empty: none), and, for tests, how many were begun.
+    const std::wstring& PluginAhead() const { return mPluginAhead; }
+    uint32_t PluginAheadsStarted() const { return mPluginAheadsStarted; }
     // For tests: view stages the read-ahead made that a step used instead of making them.
     struct PreparedUse {
         uint32_t fast = 0, source = 0;
@@ -165,6 +168,8 @@ private:
     std::optional<ArchivePictures> mArchive;  // the archive last opened
     std::unique_ptr<DecodeJob> mAbandoned;    // a decode given up, ended before the next one starts
     ReadAhead mAhead;
+    std::wstring mPluginAhead;
+    uint32_t mPluginAheadsStarted = 0;
     // The view stages of the picture a step took from the read-ahead, until
     // its view has used them or is past them.
     PreparedView mPrepared;

@@ -24,6 +24,13 @@ bool UsableExtension(const std::wstring& e) {
 
 }  // namespace
 
+bool PlatformReads(const std::wstring& name) {
+    const size_t dot = name.find_last_of(L".\\/");
+    if (dot == std::wstring::npos || name[dot] != L'.') return false;
+    const std::wstring e = Lower(name.substr(dot));
+    return e == L".bmp" || e == L".jpg" || e == L".jpeg" || e == L".gif";
+}
+
 std::wstring AllPicturePatterns(const std::wstring& allPicturesFilter, const std::vector<std::wstring>& extensions) {
     std::wstring patterns = allPicturesFilter + L";*.jpg;*.jpeg;*.gif";
     std::vector<std::wstring> listed;

@@ -15,6 +15,10 @@ std::wstring AllPicturePatterns(const std::wstring& allPicturesFilter, const std
 // plain "*.ext" entries, then of the extensions given; for "Open with".
 std::vector<std::wstring> PictureTypes(const std::wstring& patterns, const std::vector<std::wstring>& extensions);
 
+// Whether a file of this name is of the platform loader's own formats
+// (BMP, JPEG, GIF), which it is asked for first.
+bool PlatformReads(const std::wstring& name);
+
 // The archives' patterns: the archive plug-ins' list, then "*.zip" unless listed.
 std::wstring ArchivePatternsOf(const std::wstring& allArchivesFilter);
 // "All pictures" offers the archives too; "書庫ファイル" comes last, so that the

@@ -10,13 +10,16 @@ bool ReadAhead::StampOf(const std::wstring& path, Stamp& stamp) {
     return true;
 }
 
+bool ReadAhead::RoomFor(uint64_t pictureBytes) {
+    MEMORYSTATUSEX memory{};
+    memory.dwLength = sizeof memory;
+    return !GlobalMemoryStatusEx(&memory) || memory.ullAvailPhys >= 2 * pictureBytes;
+}
+
 void ReadAhead::Start(const std::wstring& path, uint64_t pictureBytes, int16_t percent, bool source) {
     if (job_ && path == path_ && percent == percent_) return;
     Drop();
-    // Two pictures of this size must fit in what is free: the one shown stays.
-    MEMORYSTATUSEX memory{};
-    memory.dwLength = sizeof memory;
-    if (GlobalMemoryStatusEx(&memory) && memory.ullAvailPhys < 2 * pictureBytes) return;
+    if (!RoomFor(pictureBytes)) return;
     Stamp stamp;
     if (!StampOf(path, stamp)) return;
     auto job = std::make_unique<DecodeJob>(DecodeJob::Decoder::Platform, path, nullptr, GetSysColor(COLOR_WINDOW));

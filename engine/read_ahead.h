@@ -41,6 +41,8 @@ public:
     const std::wstring& Path() const { return path_; }
     bool Holding() const { return job_ != nullptr; }
 
+    // Whether free memory holds twice a picture of this many bytes (the one shown stays).
+    static bool RoomFor(uint64_t pictureBytes);
     // For tests: reads begun, and pictures a step took.
     static uint32_t Started() { return started_; }
     static uint32_t Taken() { return taken_; }

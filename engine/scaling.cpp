@@ -149,7 +149,8 @@ void FrmBackground::CancelRender() { EndRender(false); }
 
 void FrmBackground::Arrive(Arriving command) {
     // The read-ahead gives way to a command that needs the machine; its Escape stops nothing else.
-    if (mAhead.Holding() && Decide(Work::ReadAhead, command) == Decision::CancelThenRun) DropReadAhead();
+    if ((mAhead.Holding() || !mPluginAhead.empty()) && Decide(Work::ReadAhead, command) == Decision::CancelThenRun)
+        DropReadAhead();
     if (!mJob) return;
     switch (Decide(Work::Render, command)) {
     case Decision::CancelThenRun:

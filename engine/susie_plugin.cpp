@@ -19,6 +19,7 @@ constexpr DISPID kLoadSusiePicture = 0x60030008;
 constexpr DISPID kAllArchivesFilter = 0x60030010;
 constexpr DISPID kListArchive = 0x60030011;
 constexpr DISPID kExtractArchiveEntry = 0x60030012;
+constexpr DISPID kReadAhead = 0x60030013;
 constexpr DISPID kProgressValueChange = 1;
 
 }  // namespace
@@ -277,6 +278,18 @@ int32_t SusiePluginHost::ProgressMax() const {
     VariantInit(&v);
     Call(kProgressMax, DISPATCH_PROPERTYGET, nullptr, &v, nullptr);
     return V_VT(&v) == VT_I4 ? V_I4(&v) : 0;
+}
+
+bool SusiePluginHost::ReadAhead(const std::wstring& file) {
+    if (!live_.control) return false;
+    VARIANT arg = Text(file), result;
+    VariantInit(&result);
+    const HRESULT hr = Call(kReadAhead, DISPATCH_METHOD, &arg, &result, nullptr);
+    VariantClear(&arg);
+    // A control of another make may answer anything: only a True counts.
+    const bool reading = SUCCEEDED(hr) && V_VT(&result) == VT_BOOL && V_BOOL(&result) != VARIANT_FALSE;
+    VariantClear(&result);
+    return reading;
 }
 
 void SusiePluginHost::SetLoadCancel(bool cancel) {

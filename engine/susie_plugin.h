@@ -41,6 +41,9 @@ public:
     HRESULT ListArchive(const std::wstring& file, std::vector<std::wstring>& entries);
     HRESULT ExtractArchiveEntry(const std::wstring& file, const std::wstring& entry, const std::wstring& folder,
                                 std::wstring& path);
+    // The file read ahead through the plug-ins in their hosts while the viewer
+    // is idle; its load then takes it. An empty name stops it. False when not read ahead.
+    bool ReadAhead(const std::wstring& file);
     int32_t ProgressValue() const;
     int32_t ProgressMax() const;
     void SetLoadCancel(bool cancel);

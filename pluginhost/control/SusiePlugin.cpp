@@ -1,6 +1,7 @@
 #include "pluginhost/control/SusiePlugin.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -102,7 +103,38 @@ SusiePluginControl::SusiePluginControl() : events_(std::make_unique<EventPoint>(
     }
 }
 
+// One load on a thread of its own, of a file the caller will likely ask for
+// next. Only plug-ins in hosts are asked (none runs on this thread), no event
+// is fired, and its plug-in hears a stop at its next report.
+struct SusiePluginControl::Ahead {
+    std::wstring name;
+    std::shared_ptr<SPIManager> manager;
+    std::shared_ptr<SPIFile> file = std::make_shared<SPIFile>();
+    HANDLE thread = nullptr;
+    DWORD threadId = 0;
+    std::atomic<bool> cancel{false};
+    std::atomic<int32_t> value{0}, max{0};
+    std::atomic<uint32_t> reports{0};
+    HRESULT hr = E_PENDING;  // read once the thread has ended
+
+    ~Ahead() {
+        if (thread) CloseHandle(thread);
+    }
+    static DWORD WINAPI Main(void* self) {
+        auto* a = static_cast<Ahead*>(self);
+        const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        try {
+            a->hr = a->manager->LoadFile(a->file.get(), true);
+        } catch (...) {
+            a->hr = E_FAIL;  // memory a host claimed, or worse: this read-ahead only
+        }
+        if (SUCCEEDED(com)) CoUninitialize();
+        return 0;
+    }
+};
+
 SusiePluginControl::~SusiePluginControl() {
+    StopAhead();  // its thread uses this control's manager and reports
     manager_.reset();  // the modules free any library they still hold
     if (window_) DestroyWindow(window_);
     if (site_) site_->Release();
@@ -237,6 +269,7 @@ STDMETHODIMP SusiePluginControl::get_AllPicturesFilter(BSTR* value) {
     if (!value) return E_POINTER;
     *value = nullptr;
     return Guarded([&] {
+        StopAhead();  // the hosts answer one thread at a time
         const std::wstring filter = L"*.bmp;" + (manager_ ? manager_->PictureFilter() : std::wstring());
         *value = SysAllocStringLen(filter.data(), static_cast<UINT>(filter.size()));
         return *value ? S_OK : E_OUTOFMEMORY;
@@ -245,6 +278,7 @@ STDMETHODIMP SusiePluginControl::get_AllPicturesFilter(BSTR* value) {
 
 STDMETHODIMP SusiePluginControl::Start() {
     return Guarded([&] {
+        StopAhead();
         auto manager = std::make_shared<SPIManager>();
         manager->OnDecoding = [this](int32_t c, int32_t t, bool& cancel) { OnDecoding(c, t, cancel); };
         manager_ = std::move(manager);  // a previous manager goes: Start rescans
@@ -266,7 +300,23 @@ STDMETHODIMP SusiePluginControl::LoadSusiePicture(BSTR newFile, IPictureDisp** p
     cancel_ = false;
     AddRef();  // a host may drop its last reference inside the progress event
     const HRESULT result = Guarded([&] {
-        const HRESULT hr = manager->LoadFile(file.get());
+        // The file read ahead is the one asked for: its load, awaited, is this one.
+        HRESULT hr = S_FALSE;
+        bool read = false;
+        if (ahead_ && ahead_->name == name && ahead_->manager == manager) {
+            if (AwaitAhead(true)) {
+                ahead_.reset();
+                return S_OK;  // cancelled: no picture, as for a cancelled load
+            }
+            if (ahead_->hr != S_FALSE) {  // it ran to its end (or failed): not refused
+                hr = ahead_->hr;
+                file = ahead_->file;
+                read = true;
+            }
+            ahead_.reset();
+        }
+        StopAhead();
+        if (!read) hr = manager->LoadFile(file.get());
         if (FAILED(hr)) return hr;  // errors from deeper down pass unchanged
         if (hr != S_OK) return S_OK;
         if (file->HasPicture()) {
@@ -293,6 +343,7 @@ STDMETHODIMP SusiePluginControl::get_AllArchivesFilter(BSTR* value) {
     if (!value) return E_POINTER;
     *value = nullptr;
     return Guarded([&] {
+        StopAhead();
         const std::wstring filter = manager_ ? manager_->ArchiveFilter() : std::wstring();
         *value = SysAllocStringLen(filter.data(), static_cast<UINT>(filter.size()));
         return *value ? S_OK : E_OUTOFMEMORY;
@@ -320,6 +371,7 @@ STDMETHODIMP SusiePluginControl::ListArchive(BSTR file, VARIANT* entries) {
     cancel_ = false;
     AddRef();
     const HRESULT result = Guarded([&] {
+        StopAhead();
         // Listed afresh unless the load just before asked the plug-ins: it may have changed since.
         const std::shared_ptr<SPIFile> listed = Listed(manager, name, false);
         if (!listed) return RaiseError(kUnsupportedFormat, kUnsupportedText);
@@ -355,6 +407,7 @@ STDMETHODIMP SusiePluginControl::ExtractArchiveEntry(BSTR file, BSTR entry, BSTR
     cancel_ = false;
     AddRef();
     const HRESULT result = Guarded([&] {
+        StopAhead();
         extracted_.reset();  // one entry on disk at a time
         const std::shared_ptr<SPIFile> listed = Listed(manager, archive, true);  // paging through it
         std::shared_ptr<SPIFile> copy = listed ? manager->ExtractEntry(listed, name, into) : nullptr;
@@ -368,7 +421,70 @@ STDMETHODIMP SusiePluginControl::ExtractArchiveEntry(BSTR file, BSTR entry, BSTR
     return result;
 }
 
+STDMETHODIMP SusiePluginControl::ReadAhead(BSTR file, VARIANT_BOOL* reading) {
+    if (!reading) return E_POINTER;
+    *reading = VARIANT_FALSE;
+    const std::wstring name = file ? std::wstring(file, SysStringLen(file)) : std::wstring();
+    return Guarded([&] {
+        if (ahead_ && ahead_->name == name && ahead_->manager == manager_) {  // already read or reading
+            *reading = VARIANT_TRUE;
+            return S_OK;
+        }
+        StopAhead();
+        if (name.empty() || !manager_) return S_OK;
+        auto ahead = std::make_unique<Ahead>();
+        ahead->name = name;
+        ahead->manager = manager_;
+        if (!ahead->file->Init(name, L"", nullptr)) return S_OK;
+        ahead->thread = CreateThread(nullptr, 256 * 1024, &Ahead::Main, ahead.get(),
+                                     STACK_SIZE_PARAM_IS_A_RESERVATION | CREATE_SUSPENDED, &ahead->threadId);
+        if (!ahead->thread) return S_OK;
+        ahead_ = std::move(ahead);  // before it runs: its reports find it
+        ResumeThread(ahead_->thread);
+        *reading = VARIANT_TRUE;
+        return S_OK;
+    });
+}
+
+void SusiePluginControl::StopAhead() {
+    if (!ahead_) return;
+    ahead_->cancel = true;
+    AwaitAhead(false);
+    ahead_.reset();
+}
+
+bool SusiePluginControl::AwaitAhead(bool relay) {
+    bool cancelled = false;
+    uint32_t heard = 0;
+    for (;;) {
+        const DWORD r = MsgWaitForMultipleObjectsEx(1, &ahead_->thread, 100, QS_PAINT, 0);
+        if (r == WAIT_OBJECT_0 || r == WAIT_FAILED) break;
+        MSG m;
+        for (int i = 0; i < 64 && PeekMessageW(&m, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++i) DispatchMessageW(&m);
+        if (!relay) continue;
+        // Its reports as a load's, and at least every tenth of a second, so
+        // that the container hears Escape while its plug-in is silent.
+        const uint32_t reports = ahead_->reports.load();
+        if (reports != heard || r == WAIT_TIMEOUT) {
+            heard = reports;
+            progressValue_ = ahead_->value.load();
+            progressMax_ = ahead_->max.load();
+            FireProgressValueChange();
+        }
+        if (cancel_ && !ahead_->cancel.exchange(true)) cancelled = true;
+    }
+    return cancelled;
+}
+
 void SusiePluginControl::OnDecoding(int32_t current, int32_t total, bool& cancel) {
+    if (ahead_ && GetCurrentThreadId() == ahead_->threadId) {
+        // The read-ahead's thread: kept for the load that may take it, never fired from there.
+        ahead_->value = current;
+        ahead_->max = total;
+        ++ahead_->reports;
+        cancel = ahead_->cancel.load();
+        return;
+    }
     progressValue_ = current;
     progressMax_ = total;
     // The request as it stands before the event: one made inside the handler

@@ -54,6 +54,7 @@ public:
     STDMETHODIMP get_AllArchivesFilter(BSTR* value) override;
     STDMETHODIMP ListArchive(BSTR file, VARIANT* entries) override;
     STDMETHODIMP ExtractArchiveEntry(BSTR file, BSTR entry, BSTR folder, BSTR* path) override;
+    STDMETHODIMP ReadAhead(BSTR file, VARIANT_BOOL* reading) override;
     // ISupportErrorInfo
     STDMETHODIMP InterfaceSupportsErrorInfo(REFIID riid) override;
     // IProvideClassInfo2
@@ -123,6 +124,13 @@ private:
     SusiePluginControl();
     ~SusiePluginControl();
     void OnDecoding(int32_t current, int32_t total, bool& cancel);
+    struct Ahead;
+    // The read-ahead goes: stopped at its plug-in's next report, waited for
+    // (the windows of this thread painting meanwhile), its result freed.
+    void StopAhead();
+    // Waits for the read-ahead to end; with `relay`, its reports reach the
+    // container as a load's do, and a cancel asked there stops it (true then).
+    bool AwaitAhead(bool relay);
     void FireProgressValueChange();
     HRESULT RaiseError(HRESULT number, const std::wstring& text);
     template <typename Work>
@@ -142,6 +150,7 @@ private:
     LONG progressMax_ = 0;
     LONG progressValue_ = 0;
     bool cancel_ = false;
+    std::unique_ptr<Ahead> ahead_;  // the one read-ahead, in flight or ended
     ITypeInfo* typeInfo_ = nullptr;       // the default interface
     ITypeInfo* classInfo_ = nullptr;      // the coclass
     std::unique_ptr<EventPoint> events_;   // the event interface's connection point

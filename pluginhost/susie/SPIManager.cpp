@@ -186,8 +186,12 @@ void SPIManager::Relay(int32_t current, int32_t total, bool& refCancel) {
     refCancel = cancel_;
 }
 
-HRESULT SPIManager::LoadFile(SPIFile* file) {
+HRESULT SPIManager::LoadFile(SPIFile* file, bool hostsOnly) {
     if (busy_ || !file) return S_FALSE;
+    if (hostsOnly && (!settled_ || std::any_of(entries_.begin(), entries_.end(), [](const Entry& e) {
+                          return !e.host || e.host->Unavailable();
+                      })))
+        return S_FALSE;
     busy_ = true;
     cancel_ = false;
     loadTrouble_.clear();
@@ -230,6 +234,7 @@ HRESULT SPIManager::LoadFile(SPIFile* file) {
             if (!r) {
                 if (host->LostToEscape()) break;  // the user gave up on a plug-in that does not answer
                 if (host->Unavailable()) {
+                    if (hostsOnly) return S_FALSE;  // its plug-ins would run here
                     // A host that cannot run: the own kind runs here instead, from
                     // where it was; the other kind is left out, and the load says why.
                     if (std::any_of(kinds_.begin(), kinds_.end(), [&](const Kind& k) { return k.own && k.host == host; })) {

@@ -43,7 +43,10 @@ public:
     // S_FALSE: refused (busy, no file) or cancelled; an error ends the load.
     // A plug-in that takes its host down is out for this file only: the
     // trial goes on with the next one, in a fresh host.
-    HRESULT LoadFile(SPIFile* file);
+    // `hostsOnly` (a load off the caller's thread): S_FALSE, nothing asked,
+    // unless every plug-in is described and runs in a host that can run;
+    // never a plug-in in this process.
+    HRESULT LoadFile(SPIFile* file, bool hostsOnly = false);
     // Why plug-ins the last load would have offered the file to could not be
     // asked (their host cannot run); empty when none were left out.
     const std::wstring& LoadTrouble() const { return loadTrouble_; }

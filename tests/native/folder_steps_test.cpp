@@ -93,6 +93,11 @@ TEST(OpenFilter, TheImagingComponentsExtensionsFollowOnceEachAndOnlyWhenUsable) 
     const std::pair<const wchar_t*, const wchar_t*> archives[] = {
         {L"", L"*.zip"}, {L"*.lzh;", L"*.lzh;*.zip"}, {L"*.rar;;*.7z;*.Zip", L"*.rar;*.7z;*.Zip"}, {L"*.a|b;*.cab", L"*.cab;*.zip"}};
     for (const auto& [given, patterns] : archives) EXPECT_EQ(ArchivePatternsOf(given), patterns) << given;
+    // The platform loader's own formats, by the name's last extension only.
+    const std::pair<const wchar_t*, bool> platform[] = {
+        {L"C:\\a\\p.JPG", true}, {L"p.jpeg", true}, {L"p.gif", true}, {L"p.Bmp", true}, {L"p.jpg.ppm", false},
+        {L"p.tif", false},           {L"jpg", false},   {L"C:\\x.jpg\\p", false}, {L"p.", false}};
+    for (const auto& [name, reads] : platform) EXPECT_EQ(PlatformReads(name), reads) << name;
 }
 
 // Steps through a list in order (an archive's pictures): the same rules as a

@@ -452,3 +452,90 @@ TEST_F(PluginViewerTest, AHostThatLiesCostsItsLoadOnly) {
     EXPECT_EQ(CurrentFileName, files / L"tall.ppm");
     EXPECT_EQ(frmNormal.picView.ScaleHeight(), 200);
 }
+
+// Pictures only a plug-in reads are read ahead in its host while the viewer
+// is idle: the step onto one asks no plug-in again. A read-ahead the user
+// does not step onto stops at its plug-in's next report, before the user's
+// load begins: another file opened, a new view, or the option off (none begun).
+TEST_F(PluginViewerTest, PluginPicturesAreReadAheadAndGiveWayAtTheNextReport) {
+    TempDir slow, folder;
+    InstallTestPlugin(L"slow_pnm", slow.path());
+    const std::wstring log = folder / L"plugin.log";
+    EnvVar logged(L"TAMSEL_PLUGIN_LOG", log);
+    auto ppm = [](int h, char grey) {
+        std::string s = "P6 2 " + std::to_string(h) + " 255\n";
+        s.append(size_t(6) * h, grey);
+        return std::vector<uint8_t>(s.begin(), s.end());
+    };
+    auto said = [&] {
+        const std::vector<uint8_t> b = ReadBytes(log);
+        return std::string(b.begin(), b.end());
+    };
+    // Said in the log: whole decodes, and read-aheads stopped on the way.
+    auto count = [&](const char* what) {
+        const std::string text = said();
+        size_t n = 0;
+        for (size_t at = 0; (at = text.find(what, at)) != std::string::npos; ++at) ++n;
+        return n;
+    };
+    auto until = [](const std::function<bool()>& done) {
+        for (int i = 0; i < 500 && !done(); ++i) {
+            Sleep(10);
+            forms::DoEvents();
+        }
+        return done();
+    };
+    enum class Then { Step, OpenOther, NewView, OptionOff };
+    for (const Then then : {Then::Step, Then::OpenOther, Then::NewView, Then::OptionOff}) {
+        SCOPED_TRACE(static_cast<int>(then));
+        ResetProgramState();
+        SetPluginFolder(slow.path());
+        DeleteFileW(log.c_str());
+        Settings.ReadAhead = then == Then::OptionOff ? kFalse : kTrue;
+        // b is quick (10 reports); c would take eight seconds.
+        WriteBytes(folder / L"a.ppm", ppm(4, '\x20'));
+        WriteBytes(folder / L"b.ppm", ppm(then == Then::Step ? 20 : 400, '\x60'));
+        frmBackground.Load();
+        frmNormal.Show();
+        const uint32_t begun = frmBackground.PluginAheadsStarted();
+        ASSERT_TRUE(DropPictureLoad(folder / L"a.ppm", frmNormal.picView, nullptr, frmNormal, true));
+        if (then == Then::OptionOff) {
+            EXPECT_EQ(frmBackground.PluginAheadsStarted(), begun);
+            EXPECT_TRUE(frmBackground.PluginAhead().empty());
+            frmNormal.Unload();
+            continue;
+        }
+        EXPECT_EQ(frmBackground.PluginAhead(), folder / L"b.ppm");
+        switch (then) {
+        case Then::Step:
+            ASSERT_TRUE(until([&] { return count("decoded") == 2; }));  // a, then b ahead
+            ASSERT_TRUE(StepPictureLoad(Step::Next, frmNormal.picView, nullptr, frmNormal, true));
+            EXPECT_EQ(CurrentFileName, folder / L"b.ppm");
+            EXPECT_EQ(frmBackground.picLoad.ScaleHeight(), 20);
+            EXPECT_EQ(PixelOf(frmBackground.picLoad.GetPicture(), 1, 19), 0x606060u);
+            EXPECT_EQ(count("decoded"), 2u);  // the step asked no plug-in
+            break;
+        case Then::OpenOther:
+            Sleep(200);  // b well under way
+            ASSERT_TRUE(DropPictureLoad(folder / L"a.ppm", frmNormal.picView, nullptr, frmNormal, true));
+            {
+                // b stopped part way, and only then was a decoded again.
+                const std::string text = said();
+                const size_t aborted = text.find("aborted "), again = text.find("decoded", text.find("decoded") + 1);
+                ASSERT_NE(aborted, std::string::npos) << text;
+                EXPECT_LT(std::stoi(text.substr(aborted + 8)), 400) << text;
+                EXPECT_LT(aborted, again) << text;
+            }
+            break;
+        case Then::NewView:
+            Sleep(200);
+            frmBackground.Arrive(Arriving::NewView);
+            EXPECT_TRUE(frmBackground.PluginAhead().empty());
+            EXPECT_EQ(count("aborted"), 1u);
+            break;
+        case Then::OptionOff: break;
+        }
+        frmNormal.Unload();
+        frmBackground.Unload();
+    }
+}
