@@ -254,6 +254,7 @@ void FrmBackground::SusiePlugin_ProgressValueChange() {
 
 FrmBackground::LoadAsked FrmBackground::HearWhileLoading() {
     MSG m;
+    forms::FollowWindowDrags();  // a window being dragged keeps moving
     while (PeekMessageW(&m, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) DispatchMessageW(&m);
     LoadAsked asked;
     // A dropped file or a window being closed waits in the queue: the load gives way to it.

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <map>
 
 #include "forms/dialog_controls.h"
@@ -261,6 +262,12 @@ void PictureBox::Release() {
     FreeSurface();
     hwnd_ = nullptr;
     visible_ = true;
+}
+
+PictureBox* PictureBox::FromWindow(HWND h) {
+    wchar_t name[64] = {};
+    if (!h || !GetClassNameW(h, name, 64) || std::wcscmp(name, kPictureBoxClass) != 0) return nullptr;
+    return reinterpret_cast<PictureBox*>(GetWindowLongPtrW(h, GWLP_USERDATA));
 }
 
 LRESULT CALLBACK PictureBox::Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {

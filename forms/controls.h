@@ -74,6 +74,8 @@ class PictureBox : public Control {
 public:
     bool AutoSize = false;
     bool AutoRedraw = false;
+    // A left press on the box moves its window (a window without a caption).
+    bool PressMovesWindow = false;
     // Files dropped from the shell, in the order given (set before Create).
     std::function<void(const std::vector<std::wstring>&)> OnFilesDropped;
     COLORREF BackColor = RGB(255, 255, 255);
@@ -118,6 +120,8 @@ public:
     void DpiChanged() override;
 
     static LRESULT CALLBACK Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
+    // The box of a window; none when the window is no picture box.
+    static PictureBox* FromWindow(HWND h);
 
 protected:
     void Resized() override;

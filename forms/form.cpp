@@ -1,6 +1,9 @@
 #include "forms/form.h"
 
+#include <windowsx.h>
+
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "forms/controls.h"
@@ -355,8 +358,62 @@ std::vector<HeldKey> gHeldKeys;
 int gHolding = 0;
 }  // namespace
 
+namespace {
+// The window a drag moves while work holds commands, where the press was
+// (screen) and where the window stood then.
+struct {
+    HWND window = nullptr;
+    POINT grab{}, origin{};
+} gDrag;
+
+void EndDrag(bool workDone) {
+    const HWND window = std::exchange(gDrag.window, nullptr);
+    if (!window) return;
+    if (GetCapture() == window) ReleaseCapture();
+    // The button still down: the platform's move takes over from here.
+    if (workDone && GetAsyncKeyState(GetSystemMetrics(SM_SWAPBUTTON) ? VK_RBUTTON : VK_LBUTTON) < 0)
+        PostMessageW(window, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
+}
+}  // namespace
+
 HoldingInput::HoldingInput() { ++gHolding; }
-HoldingInput::~HoldingInput() { --gHolding; }
+HoldingInput::~HoldingInput() {
+    if (--gHolding == 0) EndDrag(true);
+}
+
+void FollowWindowDrags() {
+    MSG m;
+    if (!gDrag.window) {
+        POINT grab{};
+        if (PeekMessageW(&m, nullptr, WM_NCLBUTTONDOWN, WM_NCLBUTTONDOWN, PM_NOREMOVE) && m.wParam == HTCAPTION) {
+            grab = {GET_X_LPARAM(m.lParam), GET_Y_LPARAM(m.lParam)};  // the screen's
+        } else if (PeekMessageW(&m, nullptr, WM_LBUTTONDOWN, WM_LBUTTONDOWN, PM_NOREMOVE)) {
+            const PictureBox* box = PictureBox::FromWindow(m.hwnd);
+            if (!box || !box->PressMovesWindow) return;
+            grab = {GET_X_LPARAM(m.lParam), GET_Y_LPARAM(m.lParam)};
+            ClientToScreen(m.hwnd, &grab);
+        } else {
+            return;
+        }
+        PeekMessageW(&m, m.hwnd, m.message, m.message, PM_REMOVE);
+        RECT at;
+        const HWND window = GetAncestor(m.hwnd, GA_ROOT);
+        if (!window || !GetWindowRect(window, &at)) return;
+        gDrag.window = window;
+        gDrag.grab = grab;
+        gDrag.origin = {at.left, at.top};
+        SetCapture(window);
+    }
+    while (gDrag.window && PeekMessageW(&m, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
+        if (m.message != WM_MOUSEMOVE && m.message != WM_LBUTTONUP) continue;
+        POINT p{GET_X_LPARAM(m.lParam), GET_Y_LPARAM(m.lParam)};
+        ClientToScreen(m.hwnd, &p);
+        SetWindowPos(gDrag.window, nullptr, gDrag.origin.x + p.x - gDrag.grab.x, gDrag.origin.y + p.y - gDrag.grab.y, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        if (m.message == WM_LBUTTONUP) EndDrag(false);
+    }
+}
+
 
 void HoldKeys(bool (*consume)(const MSG& msg, int shift, void* context), void* context) {
     MSG m;

@@ -121,6 +121,11 @@ public:
     HoldingInput& operator=(const HoldingInput&) = delete;
 };
 void HoldKeys(bool (*consume)(const MSG& msg, int shift, void* context), void* context);
+// While such work runs the windows still move: a left press on a caption,
+// or on a picture box whose press moves its window, and the drag after it
+// are followed here, and nothing else the mouse does runs. A drag still held
+// when the work returns goes on as the platform's own move.
+void FollowWindowDrags();
 void ReplayHeldKeys();
 // Routes one message (key preview, dialog keys) and dispatches it.
 void DispatchOne(MSG& msg);

@@ -20,6 +20,7 @@ void FrmNoTitleFrame::InitializeComponent() {
     picView.BackColor = GetSysColor(COLOR_APPWORKSPACE);
     picView.OnFilesDropped = [this](const std::vector<std::wstring>& names) { picView_OLEDragDrop(names); };
     picView.OnMouseDown = [this](int button, int, int, int) { picView_MouseDown(button); };
+    picView.PressMovesWindow = true;  // during a load too
     picView.OnResize = [this] { picView_Resize(); };
     picView.Create(*this, 0, 0, forms::PixelsToTwipsX(kEmptyWidthPx), forms::PixelsToTwipsY(kEmptyHeightPx));
     lblProgress.Container = &picView;

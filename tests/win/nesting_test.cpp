@@ -269,40 +269,75 @@ TEST_F(CommandsDuringARenderTest, QueuedStepsEndOnTheLastPictureAndRenderOnlyIt)
 }
 
 // A slow decode on the platform's side runs off the UI thread: the window
-// answers a paint meanwhile (a frozen one would not), and a key is heard at
-// once: Escape gives the load up, a step makes it give way to the step; the
+// answers a paint meanwhile (a frozen one would not), follows a drag by its
+// caption (or, without one, by its picture), and a key is heard at once:
+// Escape gives the load up, a step makes it give way to the step; the
 // picture before stays either way.
-TEST(DecodeAway, TheWindowPaintsAndKeysAreHeardWhileThePlatformDecodes) {
-    for (const int key : {VK_ESCAPE, VK_NEXT}) {
-        SCOPED_TRACE(key == VK_ESCAPE ? "Escape" : "PageDown");
+TEST(DecodeAway, TheWindowPaintsMovesAndHearsKeysWhileThePlatformDecodes) {
+    const struct {
+        int key;
+        bool borderless;
+    } rows[] = {{VK_ESCAPE, false}, {VK_NEXT, false}, {VK_ESCAPE, true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.key) + (row.borderless ? " borderless" : " framed"));
         ResetProgramState();
         frmBackground.Load();
         ASSERT_TRUE(frmBackground.PictureLoadRun(DataPath(L"sample.bmp"), false));
         const int width = frmBackground.picLoad.ScaleWidth();
-        frmNormal.Show();
+        forms::Form& form = row.borderless ? static_cast<forms::Form&>(frmNoTitleFrame) : frmNormal;
+        forms::PictureBox& picture = row.borderless ? frmNoTitleFrame.picView : frmNormal.picView;
+        form.Show();
+        for (int i = 0; i < 10; ++i, Sleep(20)) forms::DoEvents();  // placed by the desktop before anything moves it
         DecodeJob::SetDelayForTests(5000);
-        std::atomic<bool> painted{false};
+        std::atomic<bool> painted{false}, moved{false};
         std::thread user([&] {
             Sleep(300);
-            const HWND view = frmNormal.picView.hWnd();
+            const HWND view = picture.hWnd(), frame = form.hWnd();
             RedrawWindow(view, nullptr, nullptr, RDW_INVALIDATE);
             for (int i = 0; i < 200 && !painted; ++i) {
                 Sleep(10);
                 painted = !GetUpdateRect(view, nullptr, FALSE);
             }
-            PostMessageW(view, WM_KEYDOWN, key, 0);
+            // Pressed where the window moves from, moved by (40, 30), released;
+            // the pointer goes along, as the platform reports moves of its own.
+            RECT before{};
+            GetWindowRect(frame, &before);
+            POINT press{before.left + 60, before.top + 8};
+            if (row.borderless) {
+                press = {5, 5};
+                ClientToScreen(view, &press);
+                SetCursorPos(press.x, press.y);
+                PostMessageW(view, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+            } else {
+                SetCursorPos(press.x, press.y);
+                PostMessageW(frame, WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(press.x, press.y));
+            }
+            POINT to{press.x + 40, press.y + 30};
+            SetCursorPos(to.x, to.y);
+            ScreenToClient(frame, &to);
+            PostMessageW(frame, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(to.x, to.y));
+            for (int i = 0; i < 200 && !moved; ++i) {
+                Sleep(10);
+                RECT now{};
+                GetWindowRect(frame, &now);
+                moved = now.left == before.left + 40 && now.top == before.top + 30 && frmBackground.Decoding();
+            }
+            PostMessageW(frame, WM_LBUTTONUP, 0, MAKELPARAM(to.x, to.y));
+            PostMessageW(view, WM_KEYDOWN, row.key, 0);
         });
         const bool loaded = frmBackground.PictureLoadRun(DataPath(L"sample.jpg"), false);
         user.join();
         DecodeJob::SetDelayForTests(0);
         EXPECT_FALSE(loaded);
         EXPECT_TRUE(painted);
+        EXPECT_TRUE(moved);
+        EXPECT_EQ(GetCapture(), nullptr);  // the drag ended with its release
         EXPECT_TRUE(frmBackground.Stopped());
-        EXPECT_EQ(frmBackground.GaveWay(), key == VK_NEXT ? DataPath(L"sample.jpg") : L"");
+        EXPECT_EQ(frmBackground.GaveWay(), row.key == VK_NEXT ? DataPath(L"sample.jpg") : L"");
         EXPECT_EQ(CurrentFileName, DataPath(L"sample.bmp"));
         EXPECT_EQ(frmBackground.picLoad.ScaleWidth(), width);
         forms::DoEvents();  // the step held meanwhile runs now
-        frmNormal.Unload();
+        form.Unload();
     }
     ResetProgramState();
 }
