@@ -40,13 +40,18 @@ void DecodeJob::Run() {
     for (DWORD waited = 0, delay = delay_.load(); waited < delay && !cancel_.load(std::memory_order_relaxed); waited += 10)
         Sleep(10);
     forms::Picture picture;
-    if (cancel_.load(std::memory_order_relaxed)) {
+    const auto cancelled = [this] { return cancel_.load(std::memory_order_relaxed); };
+    if (cancelled()) {
         hr_ = E_ABORT;
-    } else if (decoder_ == Decoder::Platform) {
-        hr_ = bytes_ ? LoadPictureFromMemory(bytes_->data(), bytes_->size(), picture) : LoadPicture(path_, picture);
     } else {
-        hr_ = bytes_ ? LoadWicPictureFromMemory(bytes_->data(), bytes_->size(), background_, picture, &reported_, &cancel_)
-                     : LoadWicPicture(path_, background_, picture, &reported_, &cancel_);
+        if (decoder_ != Decoder::Imaging)
+            hr_ = bytes_ ? LoadPictureFromMemory(bytes_->data(), bytes_->size(), picture) : LoadPicture(path_, picture);
+        if (decoder_ == Decoder::Imaging || (decoder_ == Decoder::PlatformThenImaging && FAILED(hr_) && !cancelled())) {
+            byImaging_ = true;
+            picture = forms::Picture();
+            hr_ = bytes_ ? LoadWicPictureFromMemory(bytes_->data(), bytes_->size(), background_, picture, &reported_, &cancel_)
+                         : LoadWicPicture(path_, background_, picture, &reported_, &cancel_);
+        }
     }
     if (SUCCEEDED(hr_) && viewPercent_ != 100) prepared_ = PreparedView::Make(picture, viewPercent_, viewSource_, cancel_);
     picture_ = std::move(picture);

@@ -18,7 +18,9 @@ namespace tamsel {
 
 class DecodeJob {
 public:
-    enum class Decoder { Platform, Imaging };
+    // PlatformThenImaging: the imaging component when the platform's loader
+    // reads nothing, as a load goes where no plug-in is there to ask between them.
+    enum class Decoder { Platform, Imaging, PlatformThenImaging };
     // From `bytes` when given (kept alive by the caller until the job has ended), else from the file.
     DecodeJob(Decoder decoder, std::wstring path, const std::vector<uint8_t>* bytes, COLORREF background);
     // Cancels and waits for the worker: what it decoded goes with the job.
@@ -50,6 +52,7 @@ public:
     HRESULT Result() const { return hr_; }
     forms::Picture TakePicture() { return std::move(picture_); }
     int Reported() const { return reported_; }
+    bool ByImaging() const { return byImaging_; }
     PreparedView TakePrepared() { return std::move(prepared_); }
 
     // Tests and benchmarks hold the worker this long before it decodes, so
@@ -69,6 +72,7 @@ private:
     HRESULT hr_ = E_PENDING;
     forms::Picture picture_;
     int reported_ = 1;
+    bool byImaging_ = false;
     int16_t viewPercent_ = 100;
     bool viewSource_ = false;
     PreparedView prepared_;

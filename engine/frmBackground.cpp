@@ -235,6 +235,10 @@ void FrmBackground::SettleOpenDialog() {
     CommonDialog.Filter = BuildOpenFilter(plugins, decoders, archives);
     mPicturePatterns = AllPicturePatterns(plugins, decoders);
     mArchivePatterns = ArchivePatternsOf(archives);
+    // The control's own "*.bmp" is no plug-in.
+    const std::vector<std::wstring> listed = SplitPatterns(plugins);
+    mPluginsInstalled = !SplitPatterns(archives).empty() ||
+                        std::any_of(listed.begin(), listed.end(), [](const std::wstring& p) { return p != L"*.bmp"; });
 }
 
 void FrmBackground::PictureLoad(forms::Label* lblProgress) {
@@ -342,10 +346,18 @@ void FrmBackground::StartReadAhead(const std::wstring& path) {
     const uint64_t bytes =
         uint64_t(std::max(picLoad.ScaleWidth(), 1)) * uint64_t(std::max(picLoad.ScaleHeight(), 1)) * (source ? 7 : 4);
     // The platform's formats by its loader here; the rest by the plug-ins in
-    // their hosts (the load asks the platform first all the same).
-    if (PlatformReads(path)) {
+    // their hosts (the load asks the platform first all the same), or, with
+    // no plug-in to ask, as the load goes: the platform's loader, then the
+    // imaging component (an archive then is read by none of them).
+    SettleOpenDialog();
+    if (PlatformReads(path) || !mPluginsInstalled) {
         if (!mPluginAhead.empty() && std::exchange(mPluginAhead, std::wstring()) != path) SusiePlugin.ReadAhead(L"");
-        mAhead.Start(path, bytes, percent, source);
+        if (PlatformReads(path))
+            mAhead.Start(path, bytes, percent, source);
+        else if (!FileLooksLikeArchive(path))
+            mAhead.Start(path, bytes, percent, source, DecodeJob::Decoder::PlatformThenImaging);
+        else
+            mAhead.Drop();
         return;
     }
     mAhead.Drop();
@@ -384,13 +396,16 @@ bool FrmBackground::StepOntoReadAhead(const std::wstring& path) {
         }
     }
     mPrepared.Clear();
-    forms::Picture picture = mAhead.Take(path, mPrepared);
+    int reported = 1;
+    forms::Picture picture = mAhead.Take(path, mPrepared, reported);
     if (picture.Empty() || !picLoad.SetPicture(picture)) {
         mPrepared.Clear();
         return false;
     }
     if (Settings.ExifOrientation) {
-        const int orientation = FileFactsOf(path).orientation;
+        // As a load turns it: the file's bytes, else the imaging component's metadata.
+        int orientation = FileFactsOf(path).orientation;
+        if (orientation == 1) orientation = reported;
         if (orientation != 1) TurnPicture(picLoad, orientation);
     }
     NewView();

@@ -165,6 +165,7 @@ private:
     std::atomic<bool> mDecoding{false};
     bool mFilterPending = false;
     std::wstring mPicturePatterns, mArchivePatterns;
+    bool mPluginsInstalled = false;  // a picture or archive plug-in, known with the patterns
     std::optional<ArchivePictures> mArchive;  // the archive last opened
     std::unique_ptr<DecodeJob> mAbandoned;    // a decode given up, ended before the next one starts
     ReadAhead mAhead;

@@ -16,13 +16,14 @@ bool ReadAhead::RoomFor(uint64_t pictureBytes) {
     return !GlobalMemoryStatusEx(&memory) || memory.ullAvailPhys >= 2 * pictureBytes;
 }
 
-void ReadAhead::Start(const std::wstring& path, uint64_t pictureBytes, int16_t percent, bool source) {
+void ReadAhead::Start(const std::wstring& path, uint64_t pictureBytes, int16_t percent, bool source,
+                      DecodeJob::Decoder decoder) {
     if (job_ && path == path_ && percent == percent_) return;
     Drop();
     if (!RoomFor(pictureBytes)) return;
     Stamp stamp;
     if (!StampOf(path, stamp)) return;
-    auto job = std::make_unique<DecodeJob>(DecodeJob::Decoder::Platform, path, nullptr, GetSysColor(COLOR_WINDOW));
+    auto job = std::make_unique<DecodeJob>(decoder, path, nullptr, GetSysColor(COLOR_WINDOW));
     job->PrepareView(percent, source);
     if (!job->Start(true)) return;
     job_ = std::move(job);
@@ -43,8 +44,9 @@ std::unique_ptr<DecodeJob> ReadAhead::GiveUp() {
     return std::move(job_);
 }
 
-forms::Picture ReadAhead::Take(const std::wstring& path, PreparedView& view) {
+forms::Picture ReadAhead::Take(const std::wstring& path, PreparedView& view, int& reported) {
     forms::Picture picture;
+    reported = 1;
     if (!job_ || path != path_ || !job_->Ended()) {
         Drop();
         return picture;
@@ -54,6 +56,7 @@ forms::Picture ReadAhead::Take(const std::wstring& path, PreparedView& view) {
         picture = job_->TakePicture();
         if (!picture.Empty()) ++taken_;
         view = job_->TakePrepared();
+        if (job_->ByImaging()) reported = job_->Reported();
     }
     Drop();
     return picture;

@@ -27,13 +27,15 @@ public:
     // whatever else was held goes first. Nothing when the machine has too
     // little free memory for a second picture of its size. Its view stages
     // are made at `percent` (the source rows of the high-quality stage when `source`).
-    void Start(const std::wstring& path, uint64_t pictureBytes, int16_t percent, bool source);
+    void Start(const std::wstring& path, uint64_t pictureBytes, int16_t percent, bool source,
+               DecodeJob::Decoder decoder = DecodeJob::Decoder::Platform);
     // What is held goes, a read in flight is stopped and waited for.
     void Drop();
     // The picture read ahead for `path` once its read has ended, read whole
     // and the file unchanged since; empty otherwise. Either way nothing is
-    // held afterwards. Its view stages go to `view`.
-    forms::Picture Take(const std::wstring& path, PreparedView& view);
+    // held afterwards. Its view stages go to `view`; `reported` is the
+    // orientation the imaging component's metadata gave (1 when it did not read it).
+    forms::Picture Take(const std::wstring& path, PreparedView& view, int& reported);
     // The read in flight or ended, for its caller to wait on; none when nothing is held.
     DecodeJob* Job() const { return job_.get(); }
     // The read, stopped and handed over unfinished (its caller waits for it); nothing is held afterwards.
