@@ -287,7 +287,15 @@ TEST(DecodeAway, TheWindowPaintsMovesAndHearsKeysWhileThePlatformDecodes) {
         forms::Form& form = row.borderless ? static_cast<forms::Form&>(frmNoTitleFrame) : frmNormal;
         forms::PictureBox& picture = row.borderless ? frmNoTitleFrame.picView : frmNormal.picView;
         form.Show();
-        for (int i = 0; i < 10; ++i, Sleep(20)) forms::DoEvents();  // placed by the desktop before anything moves it
+        // Placed by the desktop (which may nudge it) before anything moves it.
+        RECT last{};
+        for (int i = 0, still = 0; i < 100 && still < 10; ++i, Sleep(20)) {
+            forms::DoEvents();
+            RECT now{};
+            GetWindowRect(form.hWnd(), &now);
+            still = EqualRect(&now, &last) ? still + 1 : 0;
+            last = now;
+        }
         DecodeJob::SetDelayForTests(5000);
         std::atomic<bool> painted{false}, moved{false};
         std::thread user([&] {
@@ -298,22 +306,20 @@ TEST(DecodeAway, TheWindowPaintsMovesAndHearsKeysWhileThePlatformDecodes) {
                 Sleep(10);
                 painted = !GetUpdateRect(view, nullptr, FALSE);
             }
-            // Pressed where the window moves from, moved by (40, 30), released;
-            // the pointer goes along, as the platform reports moves of its own.
+            // Pressed where the window moves from, moved by (40, 30), released.
+            // The pointer waits where the drag ends: the moves the platform
+            // reports of its own (a window moved under it) say the same.
             RECT before{};
             GetWindowRect(frame, &before);
-            POINT press{before.left + 60, before.top + 8};
-            if (row.borderless) {
-                press = {5, 5};
-                ClientToScreen(view, &press);
-                SetCursorPos(press.x, press.y);
-                PostMessageW(view, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-            } else {
-                SetCursorPos(press.x, press.y);
-                PostMessageW(frame, WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(press.x, press.y));
-            }
+            POINT press{before.left + 28, before.top + 8}, client{5, 5};
+            if (row.borderless) ClientToScreen(view, &(press = client));
             POINT to{press.x + 40, press.y + 30};
             SetCursorPos(to.x, to.y);
+            Sleep(50);
+            if (row.borderless)
+                PostMessageW(view, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(client.x, client.y));
+            else
+                PostMessageW(frame, WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(press.x, press.y));
             ScreenToClient(frame, &to);
             PostMessageW(frame, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(to.x, to.y));
             for (int i = 0; i < 200 && !moved; ++i) {
