@@ -124,7 +124,7 @@ struct SusiePluginControl::Ahead {
         auto* a = static_cast<Ahead*>(self);
         const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         try {
-            a->hr = a->manager->LoadFile(a->file.get(), true);
+            a->hr = a->manager->LoadFile(a->file.get(), &a->cancel);
         } catch (...) {
             a->hr = E_FAIL;  // memory a host claimed, or worse: this read-ahead only
         }

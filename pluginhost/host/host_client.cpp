@@ -31,6 +31,8 @@ void Write(uint32_t& field, uint32_t v) { InterlockedExchange(reinterpret_cast<v
 constexpr uint32_t kLargestHeader = 64 * 1024;
 // A host that is not serving after this long is taken to have failed to start.
 constexpr DWORD kStartLimitMs = 10000;
+// A stopped load's plug-in reports within this long, or its host is given up.
+constexpr ULONGLONG kStopGraceMs = 250;
 DWORD gQuietLimitMs = 10000;  // a self-description takes no time: a plug-in silent this long hangs
 bool gNoJob = false;
 
@@ -341,9 +343,10 @@ bool HostClient::ShowsAWindow() const {
     return search.found;
 }
 
-HostClient::Waited HostClient::Wait(const Progress* progress, DWORD quietLimitMs, DWORD escapeAfterMs) {
+HostClient::Waited HostClient::Wait(const Progress* progress, DWORD quietLimitMs, DWORD escapeAfterMs,
+                                    const std::atomic<bool>* stop) {
     const ULONGLONG started = GetTickCount64();
-    ULONGLONG lastSign = started, lastReport = started;
+    ULONGLONG lastSign = started, lastReport = started, stopped = 0;
     uint32_t lastWorking = block_ ? Read(block_->working) : 0;
     auto lose = [this](bool escape) {
         NoteLoss();
@@ -385,6 +388,11 @@ HostClient::Waited HostClient::Wait(const Progress* progress, DWORD quietLimitMs
         if (escapeAbandons && GetTickCount64() - lastReport > 500 && EscapeBehindOtherKeys()) return lose(true);
         const ULONGLONG now = GetTickCount64();
         if (!Read(block_->hostReady) && now - started > kStartLimitMs) return lose(false);
+        // Stopped: a report comes within a moment or the host is given up.
+        if (stop && stop->load()) {
+            if (!stopped) stopped = now;
+            if (now - std::max(stopped, lastReport) > kStopGraceMs) return lose(true);
+        }
         if (quietLimitMs != INFINITE) {
             const uint32_t working = Read(block_->working);
             if (working != lastWorking || r == WAIT_OBJECT_0 + 1) {
@@ -445,7 +453,7 @@ std::vector<std::optional<host::Description>> HostClient::EndDescribe() {
     return result;
 }
 std::optional<TrialResult> HostClient::Load(SPIFile& file, const std::vector<std::wstring>& modules,
-                                            const Progress& progress) {
+                                            const Progress& progress, const std::atomic<bool>* stop) {
     Waited waited = Waited::Lost;
     // A host that fails to start is started again, while it may be.
     while (waited == Waited::Lost) {
@@ -455,7 +463,7 @@ std::optional<TrialResult> HostClient::Load(SPIFile& file, const std::vector<std
         Write(block_->cancel, 0);
         if (!Send(host::Op::Load, [&](host::Writer& w) { host::WriteLoadRequest(w, Utf16(file.FilePath()), list); }))
             return TrialResult{};
-        waited = Wait(&progress, INFINITE, 0);
+        waited = Wait(&progress, INFINITE, 0, stop);
         if (waited == Waited::Lost && (wasReady_ || lostToEscape_)) return std::nullopt;
     }
     // A cancel the plug-in heard too late to stop: the picture is not taken.

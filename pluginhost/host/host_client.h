@@ -10,6 +10,7 @@
 // is used: a host is as untrusted as the plug-ins in it.
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -56,7 +57,11 @@ public:
     // Offers the file to the plug-ins (paths in trial order). Answered: the
     // file holds the winner's picture or listing. Nothing: the host was lost
     // (LostAt tells at which plug-in, LostToEscape whether the user gave up).
-    std::optional<TrialResult> Load(SPIFile& file, const std::vector<std::wstring>& modules, const Progress& progress);
+    // With `stop` (a load nobody waits on): once it is set, the plug-in at
+    // work hears it at its next report; silent a moment longer, the host is
+    // given up as if by Escape.
+    std::optional<TrialResult> Load(SPIFile& file, const std::vector<std::wstring>& modules, const Progress& progress,
+                                    const std::atomic<bool>* stop = nullptr);
     // One archive entry into a folder; nothing when the host was lost.
     std::optional<bool> Extract(const host::ExtractRequest& request, const Progress& progress);
     size_t LostAt() const { return lastWorking_; }
@@ -73,7 +78,8 @@ private:
     enum class Waited { Answered, Lost };
     bool StartOnce();
     bool Send(host::Op op, const std::function<void(host::Writer&)>& write);
-    Waited Wait(const Progress* progress, DWORD quietLimitMs, DWORD escapeAfterMs);
+    Waited Wait(const Progress* progress, DWORD quietLimitMs, DWORD escapeAfterMs,
+                const std::atomic<bool>* stop = nullptr);
     void Relay(const Progress* progress);
     void NoteLoss();
     void End(bool kill);

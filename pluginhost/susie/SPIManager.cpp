@@ -186,7 +186,8 @@ void SPIManager::Relay(int32_t current, int32_t total, bool& refCancel) {
     refCancel = cancel_;
 }
 
-HRESULT SPIManager::LoadFile(SPIFile* file, bool hostsOnly) {
+HRESULT SPIManager::LoadFile(SPIFile* file, const std::atomic<bool>* away) {
+    const bool hostsOnly = away != nullptr;
     if (busy_ || !file) return S_FALSE;
     if (hostsOnly && (!settled_ || std::any_of(entries_.begin(), entries_.end(), [](const Entry& e) {
                           return !e.host || e.host->Unavailable();
@@ -230,7 +231,7 @@ HRESULT SPIManager::LoadFile(SPIFile* file, bool hostsOnly) {
         } else {
             std::vector<std::wstring> run;
             for (size_t k = i; k < end; ++k) run.push_back(entries_[k].module->ModulePath());
-            const std::optional<TrialResult> r = host->Load(*file, run, relay);
+            const std::optional<TrialResult> r = host->Load(*file, run, relay, away);
             if (!r) {
                 if (host->LostToEscape()) break;  // the user gave up on a plug-in that does not answer
                 if (host->Unavailable()) {

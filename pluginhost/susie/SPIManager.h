@@ -10,6 +10,7 @@
 // plug-in hosts always did. Self-descriptions are kept from run to run.
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -43,10 +44,11 @@ public:
     // S_FALSE: refused (busy, no file) or cancelled; an error ends the load.
     // A plug-in that takes its host down is out for this file only: the
     // trial goes on with the next one, in a fresh host.
-    // `hostsOnly` (a load off the caller's thread): S_FALSE, nothing asked,
-    // unless every plug-in is described and runs in a host that can run;
-    // never a plug-in in this process.
-    HRESULT LoadFile(SPIFile* file, bool hostsOnly = false);
+    // `away` (a load off the caller's thread, stopped by setting it): S_FALSE,
+    // nothing asked, unless every plug-in is described and runs in a host
+    // that can run; never a plug-in in this process. Once stopped, a plug-in
+    // silent past its next report loses its host.
+    HRESULT LoadFile(SPIFile* file, const std::atomic<bool>* away = nullptr);
     // Why plug-ins the last load would have offered the file to could not be
     // asked (their host cannot run); empty when none were left out.
     const std::wstring& LoadTrouble() const { return loadTrouble_; }

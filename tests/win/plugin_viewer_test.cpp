@@ -485,16 +485,22 @@ TEST_F(PluginViewerTest, PluginPicturesAreReadAheadAndGiveWayAtTheNextReport) {
         }
         return done();
     };
-    enum class Then { Step, OpenOther, NewView, OptionOff };
-    for (const Then then : {Then::Step, Then::OpenOther, Then::NewView, Then::OptionOff}) {
+    // A plug-in that hangs in its decode, and reports nothing.
+    TempDir hung;
+    InstallTestPlugin(L"slow_pnm", hung.path());
+    InstallTestPlugin(L"endless", hung.path());
+    enum class Then { Step, OpenOther, NewView, OptionOff, Hung };
+    for (const Then then : {Then::Step, Then::OpenOther, Then::NewView, Then::OptionOff, Then::Hung}) {
         SCOPED_TRACE(static_cast<int>(then));
         ResetProgramState();
-        SetPluginFolder(slow.path());
+        SetPluginFolder(then == Then::Hung ? hung.path() : slow.path());
         DeleteFileW(log.c_str());
         Settings.ReadAhead = then == Then::OptionOff ? kFalse : kTrue;
         // b is quick (10 reports); c would take eight seconds.
         WriteBytes(folder / L"a.ppm", ppm(4, '\x20'));
         WriteBytes(folder / L"b.ppm", ppm(then == Then::Step ? 20 : 400, '\x60'));
+        // Hung: b is what the hanging plug-in claims.
+        if (then == Then::Hung) WriteBytes(folder / L"b.ppm", {'C', 'R', 'S', 'H', 0, 0, 0, 0});
         frmBackground.Load();
         frmNormal.Show();
         const uint32_t begun = frmBackground.PluginAheadsStarted();
@@ -533,6 +539,15 @@ TEST_F(PluginViewerTest, PluginPicturesAreReadAheadAndGiveWayAtTheNextReport) {
             EXPECT_TRUE(frmBackground.PluginAhead().empty());
             EXPECT_EQ(count("aborted"), 1u);
             break;
+        case Then::Hung: {
+            // The other file's load begins once the host is given up, a moment after the stop.
+            Sleep(300);
+            const ULONGLONG asked = GetTickCount64();
+            ASSERT_TRUE(DropPictureLoad(folder / L"a.ppm", frmNormal.picView, nullptr, frmNormal, true));
+            EXPECT_LT(GetTickCount64() - asked, 5000u);  // not the hung plug-in's forever
+            EXPECT_EQ(count("decoded"), 2u);
+            break;
+        }
         case Then::OptionOff: break;
         }
         frmNormal.Unload();
