@@ -361,7 +361,7 @@ void FrmBackground::StartReadAhead(const std::wstring& path) {
         return;
     }
     mAhead.Drop();
-    if (path == mPluginAhead) return;
+    // Asked again even for the file it reads: anything else asked of the control meanwhile stopped it.
     mPluginAhead.clear();
     if (ReadAhead::RoomFor(bytes) && SusiePlugin.ReadAhead(path)) {
         mPluginAhead = path;
