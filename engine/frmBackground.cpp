@@ -338,13 +338,7 @@ FrmBackground::Decoded FrmBackground::DecodeAway(DecodeJob::Decoder decoder, con
 void FrmBackground::StartReadAhead(const std::wstring& path) {
     if (mAbandoned && !mAbandoned->Ended()) return;  // the machine is still busy with a decode given up
     mAbandoned.reset();
-    // Room for a second picture of the one shown's size, and its source rows
-    // when the high-quality stage will want them.
-    // The step shows it at the view size of now, or at its own size with that option.
-    const int16_t percent = Settings.ViewDefaultSize ? int16_t{100} : CurrentViewSize;
-    const bool source = percent != 100 && Settings.PictureBlt;
-    const uint64_t bytes =
-        uint64_t(std::max(picLoad.ScaleWidth(), 1)) * uint64_t(std::max(picLoad.ScaleHeight(), 1)) * (source ? 7 : 4);
+    const AheadShape shape = AheadShapeNow();
     // The platform's formats by its loader here; the rest by the plug-ins in
     // their hosts (the load asks the platform first all the same), or, with
     // no plug-in to ask, as the load goes: the platform's loader, then the
@@ -353,9 +347,9 @@ void FrmBackground::StartReadAhead(const std::wstring& path) {
     if (PlatformReads(path) || !mPluginsInstalled) {
         if (!mPluginAhead.empty() && std::exchange(mPluginAhead, std::wstring()) != path) SusiePlugin.ReadAhead(L"");
         if (PlatformReads(path))
-            mAhead.Start(path, bytes, percent, source);
+            mAhead.Start(path, shape.bytes, shape.percent, shape.source);
         else if (!FileLooksLikeArchive(path))
-            mAhead.Start(path, bytes, percent, source, DecodeJob::Decoder::PlatformThenImaging);
+            mAhead.Start(path, shape.bytes, shape.percent, shape.source, DecodeJob::Decoder::PlatformThenImaging);
         else
             mAhead.Drop();
         return;
@@ -363,9 +357,35 @@ void FrmBackground::StartReadAhead(const std::wstring& path) {
     mAhead.Drop();
     // Asked again even for the file it reads: anything else asked of the control meanwhile stopped it.
     mPluginAhead.clear();
-    if (ReadAhead::RoomFor(bytes) && SusiePlugin.ReadAhead(path)) {
+    if (ReadAhead::RoomFor(shape.bytes) && SusiePlugin.ReadAhead(path)) {
         mPluginAhead = path;
         ++mPluginAheadsStarted;
+        // When no plug-in reads it, the decoders after them will: the answer is looked for while idle.
+        if (mNotify) SetTimer(mNotify, kAheadTimer, 100, nullptr);
+    }
+}
+
+FrmBackground::AheadShape FrmBackground::AheadShapeNow() {
+    AheadShape shape;
+    // The step shows it at the view size of now, or at its own size with that option.
+    shape.percent = Settings.ViewDefaultSize ? int16_t{100} : CurrentViewSize;
+    shape.source = shape.percent != 100 && Settings.PictureBlt;
+    // Room for a second picture of the one shown's size, and its source rows
+    // when the high-quality stage will want them.
+    shape.bytes = uint64_t(std::max(picLoad.ScaleWidth(), 1)) * uint64_t(std::max(picLoad.ScaleHeight(), 1)) *
+                  (shape.source ? 7 : 4);
+    return shape;
+}
+
+void FrmBackground::OnReadAheadTimer() {
+    const int state = mPluginAhead.empty() ? 3 : SusiePlugin.ReadAheadState();
+    if (state == 0) return;  // still reading
+    KillTimer(mNotify, kAheadTimer);
+    // Every plug-in was asked and none read it: as a load goes on, the
+    // platform's loader and then the imaging component (the plug-ins' answer stays with the control).
+    if (state == 2 && !FileLooksLikeArchive(mPluginAhead)) {
+        const AheadShape shape = AheadShapeNow();
+        mAhead.Start(mPluginAhead, shape.bytes, shape.percent, shape.source, DecodeJob::Decoder::PlatformThenImaging);
     }
 }
 

@@ -170,6 +170,15 @@ private:
     std::unique_ptr<DecodeJob> mAbandoned;    // a decode given up, ended before the next one starts
     ReadAhead mAhead;
     std::wstring mPluginAhead;
+    // What a read-ahead is made for: the view size the step will show, and the memory it needs.
+    struct AheadShape {
+        int16_t percent = 100;
+        bool source = false;
+        uint64_t bytes = 0;
+    };
+    AheadShape AheadShapeNow();
+    static constexpr UINT_PTR kAheadTimer = 1;
+    void OnReadAheadTimer();
     uint32_t mPluginAheadsStarted = 0;
     // The view stages of the picture a step took from the read-ahead, until
     // its view has used them or is past them.

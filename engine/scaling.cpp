@@ -201,6 +201,10 @@ LRESULT CALLBACK FrmBackground::NotifyProc(HWND hwnd, UINT message, WPARAM wPara
         frmBackground.OnRenderMessage(message, wParam, lParam);
         return 0;
     }
+    if (message == WM_TIMER && wParam == kAheadTimer) {
+        frmBackground.OnReadAheadTimer();
+        return 0;
+    }
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 

@@ -20,6 +20,7 @@ constexpr DISPID kAllArchivesFilter = 0x60030010;
 constexpr DISPID kListArchive = 0x60030011;
 constexpr DISPID kExtractArchiveEntry = 0x60030012;
 constexpr DISPID kReadAhead = 0x60030013;
+constexpr DISPID kReadAheadState = 0x60030014;
 constexpr DISPID kProgressValueChange = 1;
 
 }  // namespace
@@ -290,6 +291,15 @@ bool SusiePluginHost::ReadAhead(const std::wstring& file) {
     const bool reading = SUCCEEDED(hr) && V_VT(&result) == VT_BOOL && V_BOOL(&result) != VARIANT_FALSE;
     VariantClear(&result);
     return reading;
+}
+
+int SusiePluginHost::ReadAheadState() const {
+    VARIANT result;
+    VariantInit(&result);
+    const HRESULT hr = Call(kReadAheadState, DISPATCH_PROPERTYGET, nullptr, &result, nullptr);
+    const int state = SUCCEEDED(hr) && V_VT(&result) == VT_I4 && V_I4(&result) >= 0 && V_I4(&result) <= 3 ? V_I4(&result) : 3;
+    VariantClear(&result);
+    return state;
 }
 
 void SusiePluginHost::SetLoadCancel(bool cancel) {

@@ -44,6 +44,8 @@ public:
     // The file read ahead through the plug-ins in their hosts while the viewer
     // is idle; its load then takes it. An empty name stops it. False when not read ahead.
     bool ReadAhead(const std::wstring& file);
+    // How it stands: 0 reading (or none), 1 a plug-in read it, 2 no plug-in read it, 3 not known.
+    int ReadAheadState() const;
     int32_t ProgressValue() const;
     int32_t ProgressMax() const;
     void SetLoadCancel(bool cancel);

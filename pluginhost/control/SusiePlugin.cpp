@@ -446,6 +446,17 @@ STDMETHODIMP SusiePluginControl::ReadAhead(BSTR file, VARIANT_BOOL* reading) {
     });
 }
 
+STDMETHODIMP SusiePluginControl::get_ReadAheadState(LONG* state) {
+    if (!state) return E_POINTER;
+    *state = 0;
+    if (!ahead_ || WaitForSingleObject(ahead_->thread, 0) != WAIT_OBJECT_0) return S_OK;
+    if (ahead_->hr == S_OK && !ahead_->cancel.load())
+        *state = ahead_->file->HasPicture() ? 1 : ahead_->file->HasEntries() ? 1 : 2;
+    else
+        *state = 3;  // refused, failed or stopped: the plug-ins' answer is not known
+    return S_OK;
+}
+
 void SusiePluginControl::StopAhead() {
     if (!ahead_) return;
     ahead_->cancel = true;

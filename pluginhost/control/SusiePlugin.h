@@ -55,6 +55,7 @@ public:
     STDMETHODIMP ListArchive(BSTR file, VARIANT* entries) override;
     STDMETHODIMP ExtractArchiveEntry(BSTR file, BSTR entry, BSTR folder, BSTR* path) override;
     STDMETHODIMP ReadAhead(BSTR file, VARIANT_BOOL* reading) override;
+    STDMETHODIMP get_ReadAheadState(LONG* state) override;
     // ISupportErrorInfo
     STDMETHODIMP InterfaceSupportsErrorInfo(REFIID riid) override;
     // IProvideClassInfo2

@@ -489,8 +489,8 @@ TEST_F(PluginViewerTest, PluginPicturesAreReadAheadAndGiveWayAtTheNextReport) {
     TempDir hung;
     InstallTestPlugin(L"slow_pnm", hung.path());
     InstallTestPlugin(L"endless", hung.path());
-    enum class Then { Step, OpenOther, NewView, OptionOff, Hung };
-    for (const Then then : {Then::Step, Then::OpenOther, Then::NewView, Then::OptionOff, Then::Hung}) {
+    enum class Then { Step, OpenOther, NewView, OptionOff, Hung, Imaging };
+    for (const Then then : {Then::Step, Then::OpenOther, Then::NewView, Then::OptionOff, Then::Hung, Then::Imaging}) {
         SCOPED_TRACE(static_cast<int>(then));
         ResetProgramState();
         SetPluginFolder(then == Then::Hung ? hung.path() : slow.path());
@@ -499,8 +499,13 @@ TEST_F(PluginViewerTest, PluginPicturesAreReadAheadAndGiveWayAtTheNextReport) {
         // b is quick (10 reports); c would take eight seconds.
         WriteBytes(folder / L"a.ppm", ppm(4, '\x20'));
         WriteBytes(folder / L"b.ppm", ppm(then == Then::Step ? 20 : 400, '\x60'));
-        // Hung: b is what the hanging plug-in claims.
+        // Hung: b is what the hanging plug-in claims. Imaging: b is what no plug-in reads.
         if (then == Then::Hung) WriteBytes(folder / L"b.ppm", {'C', 'R', 'S', 'H', 0, 0, 0, 0});
+        const std::wstring b = folder / (then == Then::Imaging ? L"b.tif" : L"b.ppm");
+        if (then == Then::Imaging) {
+            DeleteFileW((folder / L"b.ppm").c_str());
+            WriteBytes(b, ReadBytes(DataPath(L"tiff\\rgb-lzw.tif")));
+        }
         frmBackground.Load();
         frmNormal.Show();
         const uint32_t begun = frmBackground.PluginAheadsStarted();
@@ -511,7 +516,7 @@ TEST_F(PluginViewerTest, PluginPicturesAreReadAheadAndGiveWayAtTheNextReport) {
             frmNormal.Unload();
             continue;
         }
-        EXPECT_EQ(frmBackground.PluginAhead(), folder / L"b.ppm");
+        EXPECT_EQ(frmBackground.PluginAhead(), b);
         switch (then) {
         case Then::Step:
             ASSERT_TRUE(until([&] { return count("decoded") == 2; }));  // a, then b ahead
@@ -546,6 +551,21 @@ TEST_F(PluginViewerTest, PluginPicturesAreReadAheadAndGiveWayAtTheNextReport) {
             ASSERT_TRUE(DropPictureLoad(folder / L"a.ppm", frmNormal.picView, nullptr, frmNormal, true));
             EXPECT_LT(GetTickCount64() - asked, 5000u);  // not the hung plug-in's forever
             EXPECT_EQ(count("decoded"), 2u);
+            break;
+        }
+        case Then::Imaging: {
+            // No plug-in read it: the imaging component reads it ahead, as the load would next.
+            ASSERT_TRUE(until([&] {
+                return frmBackground.Ahead().Path() == b && frmBackground.Ahead().Job()->Ended();
+            }));
+            const uint32_t taken = ReadAhead::Taken();
+            ASSERT_TRUE(StepPictureLoad(Step::Next, frmNormal.picView, nullptr, frmNormal, true));
+            EXPECT_EQ(ReadAhead::Taken(), taken + 1);
+            int w = 0, h = 0, coldW = 0, coldH = 0;
+            const std::vector<uint8_t> ahead = PackedPixels(frmBackground.picLoad.GetPicture(), w, h);
+            ASSERT_TRUE(frmBackground.PictureLoadRun(b, false));
+            EXPECT_EQ(PackedPixels(frmBackground.picLoad.GetPicture(), coldW, coldH), ahead);
+            EXPECT_GT(w, 0);
             break;
         }
         case Then::OptionOff: break;
