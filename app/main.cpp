@@ -62,6 +62,8 @@ void Main(const std::wstring& commandLine) {
         frmNoTitleFrame.Show();
         break;
     }
+    // The picture opened at start is an open too: its neighbour is read ahead, once the window has painted.
+    frmBackground.ReadAheadWhenIdle();
 }
 
 int RunOpenWith(OpenWithSwitch what) {

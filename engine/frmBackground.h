@@ -71,6 +71,10 @@ public:
     void StartReadAhead(const std::wstring& path);
     bool StepOntoReadAhead(const std::wstring& path);
     void DropReadAhead(bool keepPluginAheadOf = false, const std::wstring& path = {});
+    // The read-ahead of the picture shown begins after the paints waiting now (a timer's turn).
+    void ReadAheadWhenIdle() {
+        if (mNotify) SetTimer(mNotify, kIdleAheadTimer, 0, nullptr);
+    }
     const ReadAhead& Ahead() const { return mAhead; }
     // The file the plug-ins read ahead in their hosts (empty: none), and, for tests, how many were begun.
     const std::wstring& PluginAhead() const { return mPluginAhead; }
@@ -177,7 +181,7 @@ private:
         uint64_t bytes = 0;
     };
     AheadShape AheadShapeNow();
-    static constexpr UINT_PTR kAheadTimer = 1;
+    static constexpr UINT_PTR kAheadTimer = 1, kIdleAheadTimer = 2;
     void OnReadAheadTimer();
     uint32_t mPluginAheadsStarted = 0;
     // The view stages of the picture a step took from the read-ahead, until

@@ -205,6 +205,11 @@ LRESULT CALLBACK FrmBackground::NotifyProc(HWND hwnd, UINT message, WPARAM wPara
         frmBackground.OnReadAheadTimer();
         return 0;
     }
+    if (message == WM_TIMER && wParam == kIdleAheadTimer) {
+        KillTimer(hwnd, kIdleAheadTimer);
+        ReadAheadAfterShowing();
+        return 0;
+    }
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 

@@ -77,6 +77,13 @@ TEST_F(StartupTest, ACommandLineFileOpensUnderItsFullPath) {
     EXPECT_EQ(CurrentFileName, DataPath(L"sample.bmp"));
     EXPECT_EQ(frmNormal.Caption(), L"sample.bmp - Tamsel2");
     EXPECT_EQ(frmNormal.picView.ScaleWidth(), 7);
+    // An open as any other: once the window is idle, the next picture is read ahead.
+    EXPECT_FALSE(frmBackground.Ahead().Holding());
+    for (int i = 0; i < 50 && !frmBackground.Ahead().Holding() && frmBackground.PluginAhead().empty(); ++i) {
+        Sleep(10);
+        forms::DoEvents();
+    }
+    EXPECT_TRUE(frmBackground.Ahead().Holding() || !frmBackground.PluginAhead().empty());
 }
 
 TEST_F(StartupTest, AFileNamedOutsideTheAnsiCodePageOpens) {
