@@ -344,14 +344,13 @@ void FrmBackground::StartReadAhead(const std::wstring& path) {
     // no plug-in to ask, as the load goes: the platform's loader, then the
     // imaging component (an archive then is read by none of them).
     SettleOpenDialog();
-    if (PlatformReads(path) || !mPluginsInstalled) {
-        if (!mPluginAhead.empty() && std::exchange(mPluginAhead, std::wstring()) != path) SusiePlugin.ReadAhead(L"");
-        if (PlatformReads(path))
+    const bool platform = PlatformReads(path);
+    if (platform || !mPluginsInstalled) {
+        StopPluginAhead();
+        if (platform)
             mAhead.Start(path, shape.bytes, shape.percent, shape.source);
-        else if (!FileLooksLikeArchive(path))
-            mAhead.Start(path, shape.bytes, shape.percent, shape.source, DecodeJob::Decoder::PlatformThenImaging);
         else
-            mAhead.Drop();
+            ReadAheadAfterPlugins(path, shape);
         return;
     }
     mAhead.Drop();
@@ -381,19 +380,26 @@ void FrmBackground::OnReadAheadTimer() {
     const int state = mPluginAhead.empty() ? 3 : SusiePlugin.ReadAheadState();
     if (state == 0) return;  // still reading
     KillTimer(mNotify, kAheadTimer);
-    // Every plug-in was asked and none read it: as a load goes on, the
-    // platform's loader and then the imaging component (the plug-ins' answer stays with the control).
-    if (state == 2 && !FileLooksLikeArchive(mPluginAhead)) {
-        const AheadShape shape = AheadShapeNow();
-        mAhead.Start(mPluginAhead, shape.bytes, shape.percent, shape.source, DecodeJob::Decoder::PlatformThenImaging);
-    }
+    // Every plug-in was asked and none read it (their answer stays with the control).
+    if (state == 2) ReadAheadAfterPlugins(mPluginAhead, AheadShapeNow());
+}
+
+void FrmBackground::ReadAheadAfterPlugins(const std::wstring& path, const AheadShape& shape) {
+    // As a load goes on: the platform's loader, then the imaging component; an archive is read by neither.
+    if (FileLooksLikeArchive(path))
+        mAhead.Drop();
+    else
+        mAhead.Start(path, shape.bytes, shape.percent, shape.source, DecodeJob::Decoder::PlatformThenImaging);
+}
+
+void FrmBackground::StopPluginAhead() {
+    if (mPluginAhead.empty()) return;
+    mPluginAhead.clear();
+    SusiePlugin.ReadAhead(L"");  // stopped at its plug-in's next report
 }
 
 void FrmBackground::DropReadAhead(bool keepPluginAheadOf, const std::wstring& path) {
-    if (!mPluginAhead.empty() && !(keepPluginAheadOf && mPluginAhead == path)) {
-        mPluginAhead.clear();
-        SusiePlugin.ReadAhead(L"");  // stopped at its plug-in's next report
-    }
+    if (!(keepPluginAheadOf && mPluginAhead == path)) StopPluginAhead();
     std::unique_ptr<DecodeJob> job = mAhead.GiveUp();
     if (!job || job->Ended()) return;  // an ended read's picture goes with it now
     if (mAbandoned) mAbandoned.reset();  // at most one decode left behind

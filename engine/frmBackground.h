@@ -181,6 +181,8 @@ private:
         uint64_t bytes = 0;
     };
     AheadShape AheadShapeNow();
+    void ReadAheadAfterPlugins(const std::wstring& path, const AheadShape& shape);
+    void StopPluginAhead();
     static constexpr UINT_PTR kAheadTimer = 1, kIdleAheadTimer = 2;
     void OnReadAheadTimer();
     uint32_t mPluginAheadsStarted = 0;

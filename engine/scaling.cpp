@@ -33,7 +33,7 @@ void FrmBackground::StretchPicture(int16_t p) {
     const Sizes s = SizeTarget(p);
     // Colour pictures keep their colours when lines are dropped.
     // A step onto the picture read ahead finds this stretch made already.
-    if (mPrepared.Of(picLoad.GetPicture()) && mPrepared.Percent() == p && mPrepared.PutFast(picBlt.hDC(), s.dstW, s.dstH)) {
+    if (mPrepared.For(picLoad.GetPicture(), p) && mPrepared.PutFast(picBlt.hDC(), s.dstW, s.dstH)) {
         ++mPreparedUsed.fast;
     } else {
         const int oldMode = SetStretchBltMode(picBlt.hDC(), COLORONCOLOR);
@@ -71,7 +71,7 @@ void FrmBackground::StartRender(forms::PictureBox* picView, forms::Label* label)
     const Sizes s{picLoad.ScaleWidth(), picLoad.ScaleHeight(), picBlt.ScaleWidth(), picBlt.ScaleHeight()};
     // The source rows of the picture read ahead serve this job or none.
     std::vector<uint8_t> prepared;
-    if (mPrepared.Of(picLoad.GetPicture()) && mPrepared.Percent() == p) prepared = mPrepared.TakeSource(s.srcW, s.srcH);
+    if (mPrepared.For(picLoad.GetPicture(), p)) prepared = mPrepared.TakeSource(s.srcW, s.srcH);
     mPrepared.Clear();
     // No target pixel or no pixel buffer: the fast result stays.
     if (s.dstW <= 0 || s.dstH <= 0 || s.srcW <= 0 || s.srcH <= 0 || !mhBufferDC) return;

@@ -29,9 +29,10 @@ public:
     // source rows when `source`. Stops early, holding nothing, on `cancel`.
     static PreparedView Make(const forms::Picture& picture, int16_t percent, bool source, const std::atomic<bool>& cancel);
 
-    // The picture they were made from: they serve only while it is the one shown.
-    bool Of(const forms::Picture& picture) const { return of_ && of_ == picture.get(); }
-    int16_t Percent() const { return percent_; }
+    // Made from this picture at this view size: they serve only while it is the one shown, at that size.
+    bool For(const forms::Picture& picture, int16_t percent) const {
+        return of_ && of_ == picture.get() && percent_ == percent;
+    }
     // Copies the fast stage into `dc` when it has exactly this size; false otherwise.
     bool PutFast(HDC dc, int w, int h) const;
     // The source rows (24-bit, top row first, no padding) when of this size; empty otherwise.
